@@ -1,0 +1,28 @@
+#include "store/install_path.h"
+
+#include <windows.h>
+
+#include "store/client_contract.h"
+#include "store/registry.h"
+#include "text/conversions.h"
+
+namespace lumbo {
+
+namespace {
+// 511 units and the terminator.
+constexpr DWORD kInstallPathMaxBytes = 1024;
+}  // namespace
+
+std::wstring ReadInstallPath() {
+    const RegistryKey key = RegistryKey::Open(HKEY_LOCAL_MACHINE, kInstallPathKey, KEY_READ);
+    if (!key) return {};
+    return ReadStringValue(key.Get(), nullptr, kInstallPathMaxBytes).value_or(std::wstring());
+}
+
+std::string DatabasePath() {
+    const std::wstring installPath = ReadInstallPath();
+    if (installPath.empty()) return {};
+    return WideToUtf8(installPath + kDatabaseFileSuffix);
+}
+
+}  // namespace lumbo

@@ -1,0 +1,79 @@
+#include "store/status_queries.h"
+
+#include <string>
+
+#include <windows.h>
+
+#include "store/statement.h"
+
+namespace lumbo {
+
+namespace {
+
+// Paths are bound, never spliced: an apostrophe in a file name must not change
+// what a statement means. The first column is still compared here, byte for
+// byte, so a collation the client may declare cannot widen a match.
+constexpr char kStatusListStatement[] =
+    "select local_filename from file_status where status = ?1 and local_filename = ?2";
+constexpr char kListedStatement[] = "select local_filename from file_status where local_filename = ?1";
+constexpr char kPendingBelowStatement[] =
+    "select status from file_status where local_filename like ?1 escape '|' and status = 1 limit 1";
+
+constexpr char kLikeEscape = '|';
+
+std::wstring Utf8ToWide(std::string_view utf8) {
+    if (utf8.empty() || utf8.size() > 0x7FFFFFFF) return {};
+    const int length = static_cast<int>(utf8.size());
+    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0)),
+                      L'\0');
+    if (!wide.empty()) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
+bool AnyRowEquals(Statement& statement, std::string_view utf8Path) {
+    while (statement.Step()) {
+        const char* text = statement.ColumnText(0);
+        if (text != nullptr && std::string_view(text) == utf8Path) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool StatusListContains(sqlite3* connection, FileStatus status, std::string_view utf8Path) {
+    Statement statement(connection, kStatusListStatement);
+    if (!statement || !statement.Bind(1, static_cast<int>(status)) || !statement.Bind(2, utf8Path)) return false;
+    return AnyRowEquals(statement, utf8Path);
+}
+
+bool IsListed(sqlite3* connection, std::string_view utf8Path) {
+    Statement statement(connection, kListedStatement);
+    if (!statement || !statement.Bind(1, utf8Path)) return false;
+    return AnyRowEquals(statement, utf8Path);
+}
+
+std::string FolderContentPattern(std::string_view utf8Folder) {
+    std::string pattern;
+    pattern.reserve(utf8Folder.size() + 8);
+    for (const char c : utf8Folder) {
+        if (c == '%' || c == '_' || c == kLikeEscape) pattern += kLikeEscape;
+        pattern += c;
+    }
+    if (utf8Folder.empty() || utf8Folder.back() != '\\') pattern += '\\';
+    pattern += '%';
+    return pattern;
+}
+
+bool HasPendingBelow(sqlite3* connection, std::string_view utf8Path) {
+    if (utf8Path.empty()) return false;
+    // Asked in UTF-16: the ANSI form would lose letters the code page lacks,
+    // and such a folder would never learn of the entries waiting in it.
+    const DWORD attributes = GetFileAttributesW(Utf8ToWide(utf8Path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+
+    Statement statement(connection, kPendingBelowStatement);
+    if (!statement || !statement.Bind(1, FolderContentPattern(utf8Path))) return false;
+    return statement.Step();
+}
+
+}  // namespace lumbo

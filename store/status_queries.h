@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "store/client_contract.h"
+
+struct sqlite3;
+
+namespace lumbo {
+
+// Whether the client lists the path with that status. The path is compared
+// byte for byte with local_filename (no case folding, no trimming).
+bool StatusListContains(sqlite3* connection, FileStatus status, std::string_view utf8Path);
+
+// Whether the client lists the path at all, with any status.
+bool IsListed(sqlite3* connection, std::string_view utf8Path);
+
+// Whether the path is an existing folder with an entry of status 1 anywhere
+// beneath it. ASCII letters of the folder match without regard to case.
+bool HasPendingBelow(sqlite3* connection, std::string_view utf8Path);
+
+// The like pattern for every entry beneath the folder: the folder with one
+// trailing backslash, '%', '_' and the escape character escaped, then '%'.
+std::string FolderContentPattern(std::string_view utf8Folder);
+
+}  // namespace lumbo

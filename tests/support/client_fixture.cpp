@@ -46,6 +46,7 @@ void InstallPathKey::SetRaw(DWORD type, const void* data, DWORD size) {
 }
 
 void InstallPathKey::SetOtherValueOnly() {
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, kInstallPathKey);
     SetRegistryString(HKEY_LOCAL_MACHINE, kInstallPathKey, L"Other", L"C:\\Sync");
 }
 

@@ -5,10 +5,28 @@
 // COM interfaces without the module's class objects.
 
 #include <atomic>
+#include <tuple>
 
 #include <objbase.h>
+#include <shlguid.h>
+#include <shlobj.h>
 
 namespace lumbo::test {
+
+// The IID of each shell interface a test object may answer (MinGW's headers
+// give these interfaces no __uuidof).
+template <class I>
+struct InterfaceId;
+#define LUMBO_TEST_INTERFACE_ID(name) \
+    template <>                       \
+    struct InterfaceId<name> {        \
+        static constexpr const IID& kIid = IID_##name; \
+    }
+LUMBO_TEST_INTERFACE_ID(IShellIconOverlayIdentifier);
+LUMBO_TEST_INTERFACE_ID(IShellExtInit);
+LUMBO_TEST_INTERFACE_ID(IContextMenu);
+LUMBO_TEST_INTERFACE_ID(IDataObject);
+#undef LUMBO_TEST_INTERFACE_ID
 
 template <class T, class... Interfaces>
 class TestComObject final : public T {
@@ -28,9 +46,9 @@ public:
         if (out == nullptr) return E_POINTER;
         *out = nullptr;
         if (iid == IID_IUnknown) {
-            *out = static_cast<IUnknown*>(static_cast<First<Interfaces...>*>(this));
+            *out = static_cast<IUnknown*>(static_cast<FirstInterface*>(this));
         } else {
-            ((iid == __uuidof(Interfaces) ? (*out = static_cast<Interfaces*>(this), true) : false) || ...);
+            ((iid == InterfaceId<Interfaces>::kIid ? (*out = static_cast<Interfaces*>(this), true) : false) || ...);
         }
         if (*out == nullptr) return E_NOINTERFACE;
         AddRef();
@@ -44,8 +62,7 @@ public:
     }
 
 private:
-    template <class Head, class...>
-    using First = Head;
+    using FirstInterface = std::tuple_element_t<0, std::tuple<Interfaces...>>;
 
     std::atomic<ULONG> m_references{0};
 };

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+struct sqlite3;
+
+namespace lumbo {
+
+// A handler's own decision: whether the item at the path carries its badge,
+// asked on an open connection to the client's database.
+using OverlayDecision = std::function<bool(sqlite3* store, const wchar_t* path)>;
+
+// What every overlay query shares: no client, no badge; the database opened
+// and closed around the decision; S_OK for a badge, S_FALSE otherwise.
+// Explorer's thread must never see an exception: whatever the decision
+// throws (a conversion error, an allocation failure) means no badge.
+HRESULT OverlayIsMemberOf(const wchar_t* path, const OverlayDecision& decide) noexcept;
+
+// Names the DLL's own file as the icon file, with the handler's icon index.
+HRESULT OverlayInfo(wchar_t* iconFile, int iconFileSize, int* iconIndex, DWORD* flags, int handlerIconIndex) noexcept;
+
+// The highest priority the shell knows.
+HRESULT OverlayPriority(int* priority) noexcept;
+
+}  // namespace lumbo

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "shellext/overlay_frame.h"
+
+namespace lumbo {
+
+// IShellIconOverlayIdentifier for one handler class: `Handler` supplies
+// kIconIndex and Decide(store, path). IUnknown is the COM frame's.
+template <class Handler>
+class ShellOverlay : public IShellIconOverlayIdentifier {
+public:
+    // Explorer's attributes are never read: the answer depends on the path alone.
+    STDMETHODIMP IsMemberOf(LPCWSTR path, DWORD /*attributes*/) override {
+        return OverlayIsMemberOf(path, [this](sqlite3* store, const wchar_t* itemPath) {
+            return static_cast<Handler*>(this)->Decide(store, itemPath);
+        });
+    }
+
+    STDMETHODIMP GetOverlayInfo(LPWSTR iconFile, int iconFileSize, int* iconIndex, DWORD* flags) override {
+        return OverlayInfo(iconFile, iconFileSize, iconIndex, flags, Handler::kIconIndex);
+    }
+
+    STDMETHODIMP GetPriority(int* priority) override { return OverlayPriority(priority); }
+};
+
+}  // namespace lumbo

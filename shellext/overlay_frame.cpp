@@ -12,9 +12,10 @@ namespace lumbo {
 HRESULT OverlayIsMemberOf(const wchar_t* path, const OverlayDecision& decide) noexcept {
     try {
         if (path == nullptr || !IsClientRunning()) return S_FALSE;
-        const StatusStore store = OpenStatusStore(DatabasePath());
+        const std::string databasePath = DatabasePath();
+        const StatusStore store = OpenStatusStore(databasePath);
         if (!store) return S_FALSE;
-        return decide(store.get(), path) ? S_OK : S_FALSE;
+        return decide(OverlayQuery{store.get(), databasePath, path}) ? S_OK : S_FALSE;
     } catch (...) {
         return S_FALSE;
     }

@@ -3,14 +3,21 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
 struct sqlite3;
 
 namespace lumbo {
 
-// A handler's own decision: whether the item at the path carries its badge,
-// asked on an open connection to the client's database.
-using OverlayDecision = std::function<bool(sqlite3* store, const wchar_t* path)>;
+// One overlay query as a handler's decision sees it.
+struct OverlayQuery {
+    sqlite3* store;                    // the client's database, open for this call
+    const std::string& databasePath;   // its path, UTF-8
+    const wchar_t* path;               // the item, as Explorer names it
+};
+
+// A handler's own decision: whether the item carries its badge.
+using OverlayDecision = std::function<bool(const OverlayQuery& query)>;
 
 // What every overlay query shares: no client, no badge; the database opened
 // and closed around the decision; S_OK for a badge, S_FALSE otherwise.

@@ -5,12 +5,12 @@
 
 namespace lumbo {
 
-bool ClumboExt0::Decide(sqlite3* store, const wchar_t* path) {
-    return HasSynchronisedBadge(store, WideToUtf8(path));
+bool ClumboExt0::Decide(const OverlayQuery& query) {
+    return HasSynchronisedBadge(query.store, WideToUtf8(query.path));
 }
 
-bool ClumboExt2::Decide(sqlite3* store, const wchar_t* path) {
-    return HasFailedBadge(store, WideToUtf8(path));
+bool ClumboExt2::Decide(const OverlayQuery& query) {
+    return HasFailedBadge(query.store, WideToUtf8(query.path));
 }
 
 }  // namespace lumbo

@@ -2,22 +2,20 @@
 
 #include "shellext/shell_overlay.h"
 
-struct sqlite3;
-
 namespace lumbo {
 
 // The synchronised badge, a green tick (icon index 0).
 class ClumboExt0 : public ShellOverlay<ClumboExt0> {
 public:
     static constexpr int kIconIndex = 0;
-    bool Decide(sqlite3* store, const wchar_t* path);
+    bool Decide(const OverlayQuery& query);
 };
 
 // The failed badge, a red cross (icon index 2).
 class ClumboExt2 : public ShellOverlay<ClumboExt2> {
 public:
     static constexpr int kIconIndex = 2;
-    bool Decide(sqlite3* store, const wchar_t* path);
+    bool Decide(const OverlayQuery& query);
 };
 
 }  // namespace lumbo

@@ -14,9 +14,8 @@ class ShellOverlay : public IShellIconOverlayIdentifier {
 public:
     // Explorer's attributes are never read: the answer depends on the path alone.
     STDMETHODIMP IsMemberOf(LPCWSTR path, DWORD /*attributes*/) override {
-        return OverlayIsMemberOf(path, [this](sqlite3* store, const wchar_t* itemPath) {
-            return static_cast<Handler*>(this)->Decide(store, itemPath);
-        });
+        return OverlayIsMemberOf(
+            path, [this](const OverlayQuery& query) { return static_cast<Handler*>(this)->Decide(query); });
     }
 
     STDMETHODIMP GetOverlayInfo(LPWSTR iconFile, int iconFileSize, int* iconIndex, DWORD* flags) override {

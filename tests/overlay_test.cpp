@@ -133,12 +133,14 @@ TEST_F(OverlayTest, NoDatabaseNoBadge) {
 TEST_F(OverlayTest, NoExceptionLeavesTheQuery) {
     m_client.Start();
     Write({});
-    const OverlayDecision throwsConversionError = [](sqlite3*, const wchar_t*) -> bool {
+    const OverlayDecision throwsConversionError = [](const OverlayQuery&) -> bool {
         throw ConversionError("Error in conversion.");
     };
-    const OverlayDecision throwsBadAlloc = [](sqlite3*, const wchar_t*) -> bool { throw std::bad_alloc(); };
-    const OverlayDecision throwsAnything = [](sqlite3*, const wchar_t*) -> bool { throw 42; };
-    const OverlayDecision claims = [](sqlite3* store, const wchar_t*) { return store != nullptr; };
+    const OverlayDecision throwsBadAlloc = [](const OverlayQuery&) -> bool { throw std::bad_alloc(); };
+    const OverlayDecision throwsAnything = [](const OverlayQuery&) -> bool { throw 42; };
+    const OverlayDecision claims = [](const OverlayQuery& query) {
+        return query.store != nullptr && !query.databasePath.empty() && query.path != nullptr;
+    };
     EXPECT_EQ(OverlayIsMemberOf(L"C:\\x", throwsConversionError), S_FALSE);
     EXPECT_EQ(OverlayIsMemberOf(L"C:\\x", throwsBadAlloc), S_FALSE);
     EXPECT_EQ(OverlayIsMemberOf(L"C:\\x", throwsAnything), S_FALSE);

@@ -28,7 +28,7 @@ public:
         if (out == nullptr) return E_POINTER;
         *out = nullptr;
         if (iid == IID_IUnknown) {
-            *out = static_cast<IUnknown*>(static_cast<First<Interfaces...>*>(this));
+            *out = static_cast<IUnknown*>(static_cast<typename First<Interfaces...>::type*>(this));
         } else {
             ((iid == __uuidof(Interfaces) ? (*out = static_cast<Interfaces*>(this), true) : false) || ...);
         }
@@ -44,8 +44,12 @@ public:
     }
 
 private:
+    // A class, not an alias: GCC refuses a pack expanded into an alias's
+    // fixed parameter.
     template <class Head, class...>
-    using First = Head;
+    struct First {
+        using type = Head;
+    };
 
     std::atomic<ULONG> m_references{0};
 };

@@ -9,7 +9,6 @@
 #include "shellext/shell_copy.h"
 #include "shellext/web_address.h"
 #include "store/client_probe.h"
-#include "text/conversion_error.h"
 
 namespace lumbo {
 

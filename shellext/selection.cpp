@@ -1,7 +1,7 @@
 #include "shellext/selection.h"
 
 #include <algorithm>
-#include <cwchar>
+#include <optional>
 
 #include <shellapi.h>
 

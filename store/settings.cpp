@@ -55,26 +55,44 @@ std::string ReadIgnoredFolders(sqlite3* connection) {
     return Utf8ToAnsi(FlattenFolderList(value));
 }
 
+namespace {
+
+// The reader widens the stored UTF-8 one byte per unit, and only \u escapes
+// give units above 0xFF: narrowing the units back gives the folder's UTF-8
+// whatever the code page. Passing them through the code page instead would
+// turn every non-Latin folder name into '?' under code page 936.
+std::string StoredUtf8(const std::wstring& text) {
+    std::string bytes;
+    std::wstring escaped;
+    const auto flushEscaped = [&] {
+        if (!escaped.empty()) bytes += WideToUtf8(escaped);
+        escaped.clear();
+    };
+    for (const wchar_t unit : text) {
+        if (unit == L'\0') break;  // a NUL ends the name
+        if (unit <= 0xFF) {
+            flushEscaped();
+            bytes += static_cast<char>(unit);
+        } else {
+            escaped += unit;
+        }
+    }
+    flushEscaped();
+    return bytes;
+}
+
+}  // namespace
+
 std::string FlattenFolderList(const std::string& jsonText) {
     std::string flattened;
     const std::unique_ptr<JsonNode> root = ParseJsonText(jsonText.c_str());
     if (!root || root->Kind() != JsonKind::Array) return flattened;
 
-    const UINT codePage = ConversionCodePage();
-    std::vector<char> buffer;
     for (const std::unique_ptr<JsonNode>& element : root->Elements()) {
-        if (!element) continue;
-        const std::wstring& name = element->Text();
-        // Two bytes per unit, terminator included, fit any double-byte code
-        // page; a name too long for that count is converted to nothing.
-        if (name.size() < 0x3FFFFFFF) {
-            buffer.assign(2 * (name.size() + 1), '\0');
-            if (WideToAnsi(buffer.data(), static_cast<int>(buffer.size()), name.c_str(), codePage))
-                flattened += buffer.data();
-        }
-        flattened += ';';
+        if (element) flattened += StoredUtf8(element->Text()) + ';';
     }
     return flattened;
 }
+
 
 }  // namespace lumbo

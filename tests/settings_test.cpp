@@ -1,6 +1,7 @@
 // The monitored folder and the ignored folders, read from real database files
 // made with SQLite as the client makes them.
 #include <optional>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -144,8 +145,7 @@ TEST_F(SettingsTest, IgnoredFoldersAreFlattenedWithSemicolons) {
     EXPECT_EQ(ReadIgnoredFolders(nullptr), "") << "no connection";
 }
 
-TEST(FlattenFolderList, GivesTheCodePageBytesOfEachUnit) {
-    ASSERT_EQ(GetACP(), 1252u);
+TEST(FlattenFolderList, GivesEachFolderAsStoredInUtf8) {
     struct Case {
         std::string json;
         std::string expected;
@@ -156,12 +156,12 @@ TEST(FlattenFolderList, GivesTheCodePageBytesOfEachUnit) {
         {"[]", ""},
         {"", ""},
         {"{}", ""},
-        // Each byte arrives as one unit; 1252 gives it back as the same byte
-        // where it has one, as the byte-wise widening intends.
+        // Each stored byte arrives as one unit and goes back as that byte.
         {"[\"caf\xC3\xA9\"]", "caf\xC3\xA9;"},
-        // A unit 1252 cannot write becomes its best fit or '?', never a
-        // longer text than the buffer.
-        {"[\"\\u4E2D\",\"x\"]", "?;x;"},
+        {"[\"\xE5\x90\x8C\xE6\xAD\xA5\"]", "\xE5\x90\x8C\xE6\xAD\xA5;"},
+        // Units above 0xFF come from escapes and are written in UTF-8.
+        {"[\"\\u4E2D\",\"x\"]", "\xE4\xB8\xAD;x;"},
+        {"[\"\\uD83D\\uDE00\"]", "\xF0\x9F\x98\x80;"},
         // A NUL unit ends the name.
         {"[\"ab\\u0000cd\"]", "ab;"},
     };
@@ -170,6 +170,17 @@ TEST(FlattenFolderList, GivesTheCodePageBytesOfEachUnit) {
     // A long name passes whole.
     const std::string longName(5000, 'n');
     EXPECT_EQ(FlattenFolderList("[\"" + longName + "\"]"), longName + ";");
+}
+
+// Non-Latin folder names reach the filter rules in the user's code page.
+// CTest runs this under code page 1252 and again under 936.
+TEST_F(SettingsTest, NonLatinFolderNamesFollowTheCodePage) {
+    const char* expectedCodePage = std::getenv("LUMBO_EXPECT_ACP");
+    ASSERT_NE(expectedCodePage, nullptr);
+    ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(expectedCodePage)));
+    const bool chinese = GetACP() == 936;
+    const StatusStore raw = Open({{"ignore_dirs", "[\"\xE5\x90\x8C\xE6\xAD\xA5\", \"\\u540C\\u6B65\"]"}});
+    EXPECT_EQ(ReadIgnoredFolders(raw.get()), chinese ? "\xCD\xAC\xB2\xBD;\xCD\xAC\xB2\xBD;" : "??;??;");
 }
 
 }  // namespace

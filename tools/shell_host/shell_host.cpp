@@ -4,11 +4,18 @@
 //   shell_host.exe tree FOLDER [--picture FILE.bmp]
 //       every item of the folder with the badges the registered overlay
 //       handlers give it; optionally a picture of the listing
+//   shell_host.exe menu PATH... [--invoke]
+//       the context menu the registered handler gives the selection; with
+//       --invoke, picks its item (the copy into the synchronised folder)
+//   shell_host.exe diagnose PATH
+//       each handler's answer for the path, and why, from the DLL's trace
 #include <cstdio>
 #include <string>
 
 #include "tools/shell_host/com_ptr.h"
 #include "tools/shell_host/console_output.h"
+#include "tools/shell_host/context_menu_probe.h"
+#include "tools/shell_host/diagnosis.h"
 #include "tools/shell_host/listing_picture.h"
 #include "tools/shell_host/overlay_set.h"
 #include "tools/shell_host/tree_listing.h"
@@ -18,7 +25,10 @@ namespace {
 using namespace lumbo::tools;
 
 int Usage() {
-    std::fprintf(stderr, "usage: shell_host tree FOLDER [--picture FILE.bmp]\n");
+    std::fprintf(stderr,
+                 "usage: shell_host tree FOLDER [--picture FILE.bmp]\n"
+                 "       shell_host menu PATH... [--invoke]\n"
+                 "       shell_host diagnose PATH\n");
     return 2;
 }
 
@@ -52,5 +62,20 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return Usage();
     const std::wstring command = argv[1];
     if (command == L"tree") return Tree(argc, argv);
+    if (command == L"menu" && argc >= 3) {
+        std::vector<std::wstring> selection;
+        bool invoke = false;
+        for (int i = 2; i < argc; ++i) {
+            if (std::wstring(argv[i]) == L"--invoke") invoke = true;
+            else selection.push_back(argv[i]);
+        }
+        return ProbeContextMenu(selection, invoke);
+    }
+    if (command == L"diagnose" && argc == 3) {
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        return DiagnosePath(self, argv[2]);
+    }
+    if (command == L"answers" && argc == 3) return AnswerForDiagnosis(argv[2]);
     return Usage();
 }

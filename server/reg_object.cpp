@@ -1,5 +1,6 @@
 #include "server/reg_object.h"
 
+#include <exception>
 #include <new>
 
 #include "server/reg_script_parser.h"
@@ -88,6 +89,8 @@ HRESULT CRegObject::ApplyScript(std::wstring_view script, BOOL registerFlag) {
         return parser.ApplyScript(script, registerFlag != FALSE);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "server/registry_update.h"
 
 #include <cwchar>
+#include <new>
 #include <string>
 
 #include "server/app_id.h"
@@ -49,6 +50,9 @@ HRESULT UpdateRegistryFromScriptFile(const wchar_t* modulePath, UINT resourceId,
         return registrar.ApplyScriptResource(modulePath, resourceId, L"REGISTRY", registerFlag);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
+    } catch (...) {
+        // Registration is called across the DLL's boundary: nothing may escape.
+        return E_FAIL;
     }
 }
 

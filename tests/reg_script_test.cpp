@@ -138,6 +138,8 @@ TEST_F(RegScript, MalformedScriptsFailWithTheirCodesAndLeaveNothingBehind) {
         {"odd number of binary digits", InScratch(L"k { val b = b 'abc' }"), E_FAIL, S_OK},
         {"end of text inside a block", L"HKCU { NoRemove Software { NoRemove lumboRegScriptTest {", DISP_E_EXCEPTION,
          DISP_E_EXCEPTION},
+        {"end of text right after a value", L"HKCU { NoRemove Software { NoRemove lumboRegScriptTest { val v = s 'x'",
+         DISP_E_EXCEPTION, DISP_E_EXCEPTION},
         {"a number the conversion refuses", InScratch(L"k { val d = d 'twelve' }"), DISP_E_TYPEMISMATCH, S_OK},
     };
     for (const ErrorCase& c : cases) {

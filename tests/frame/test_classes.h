@@ -12,6 +12,7 @@
 #include "lumboExt.h"
 #include "server/com_object.h"
 #include "server/dispatch_impl.h"
+#include "tests/frame/counting_outer.h"
 
 namespace lumbo::test {
 
@@ -81,34 +82,6 @@ public:
     STDMETHODIMP QueryContextMenu(HMENU, UINT, UINT, UINT, UINT) override { return S_OK; }
     STDMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO*) override { return S_OK; }
     STDMETHODIMP GetCommandString(UINT_PTR, UINT, UINT*, CHAR*, UINT) override { return E_NOTIMPL; }
-};
-
-// An outer object that counts what reaches it and hands every other interface
-// to the inner unknown it aggregates.
-class CountingOuter : public IUnknown {
-public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        ++queries;
-        if (out == nullptr) return E_POINTER;
-        if (InlineIsEqualGUID(iid, IID_IUnknown)) {
-            *out = static_cast<IUnknown*>(this);
-            AddRef();
-            return S_OK;
-        }
-        if (inner == nullptr) {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        return inner->QueryInterface(iid, out);
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { ++addRefs; return ++count; }
-    STDMETHODIMP_(ULONG) Release() override { ++releases; return --count; }
-
-    IUnknown* inner = nullptr;
-    ULONG count = 1;
-    int queries = 0;
-    int addRefs = 0;
-    int releases = 0;
 };
 
 }  // namespace lumbo::test

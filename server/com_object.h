@@ -34,6 +34,9 @@ public:
         if (remaining == 0) delete this;
         return static_cast<ULONG>(remaining);
     }
+    // Gives back the reference held during final construction, without
+    // destroying the object at zero.
+    void DropConstructionReference() { this->InternalRelease(); }
 };
 
 // The class part of an aggregated instance: every IUnknown call on any of its
@@ -84,8 +87,7 @@ public:
     }
 
     CComContainedObject<Base>& ContainedPart() { return m_contained; }
-    void FinalConstructAddRef() { ++m_dwRef; }
-    void FinalConstructRelease() { --m_dwRef; }
+    void DropConstructionReference() { --m_dwRef; }
 
 private:
     LONG m_dwRef = 0;
@@ -128,33 +130,47 @@ public:
 // creator argument, IID, out-pointer).
 using CreatorFunction = HRESULT(WINAPI*)(void* argument, REFIID iid, void** out);
 
-// Builds one instance of T, plain or (with an outer unknown) aggregated.
+// Runs a class's final construction with the count raised by one, so that a
+// reference taken and dropped inside it cannot destroy the object; then hands
+// out the requested interface. On failure the object is destroyed (which
+// unlocks the module again).
+template <class Object, class Part>
+HRESULT CompleteCreation(Object* object, Part& part, IUnknown* identity, REFIID iid, void** out) {
+    HRESULT result = S_OK;
+    try {
+        identity->AddRef();
+        result = part.FinalConstruct();
+        object->DropConstructionReference();
+    } catch (...) {
+        result = E_OUTOFMEMORY;
+    }
+    if (SUCCEEDED(result)) result = identity->QueryInterface(iid, out);
+    if (FAILED(result)) delete object;
+    return result;
+}
+
+// Builds one instance of T, plain or (with an outer unknown) aggregated. Any
+// exception while building it counts as running out of memory.
 template <class T>
 HRESULT WINAPI CreateClassInstance(void* outer, REFIID iid, void** out) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    try {
-        if (outer == nullptr) {
-            auto* object = new CComObject<T>();
-            // Keeps a reference taken and dropped during final construction
-            // from destroying the object.
-            object->InternalAddRef();
-            HRESULT result = object->FinalConstruct();
-            object->InternalRelease();
-            if (SUCCEEDED(result)) result = object->QueryInterface(iid, out);
-            if (FAILED(result)) delete object;
-            return result;
+    if (outer == nullptr) {
+        CComObject<T>* object = nullptr;
+        try {
+            object = new CComObject<T>();
+        } catch (...) {
+            return E_OUTOFMEMORY;
         }
-        auto* object = new CComAggObject<T>(static_cast<IUnknown*>(outer));
-        object->FinalConstructAddRef();
-        HRESULT result = object->ContainedPart().FinalConstruct();
-        object->FinalConstructRelease();
-        if (SUCCEEDED(result)) result = object->QueryInterface(iid, out);
-        if (FAILED(result)) delete object;
-        return result;
+        return CompleteCreation(object, *object, object->GetUnknown(), iid, out);
+    }
+    CComAggObject<T>* object = nullptr;
+    try {
+        object = new CComAggObject<T>(static_cast<IUnknown*>(outer));
     } catch (...) {
         return E_OUTOFMEMORY;
     }
+    return CompleteCreation(object, object->ContainedPart(), static_cast<IUnknown*>(object), iid, out);
 }
 
 // The class-object side of a creatable class: its CLSID and instance creator

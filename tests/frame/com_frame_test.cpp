@@ -1,7 +1,9 @@
 // The frame's templates and tables against small classes of its own shape:
 // interface tables, class objects and their module locks, plain and
 // aggregated instances, lifetimes, the module's termination list.
+#include <atomic>
 #include <iterator>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -137,6 +139,47 @@ TEST(Instance, FailedCreationLeavesNothingBehind) {
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(Locks(), 0);
     EXPECT_EQ(OverlayLike::CreateInstance(nullptr, IID_IUnknown, nullptr), E_POINTER);
+}
+
+TEST(Instance, FinalConstructionDecidesWithTheObjectKeptAlive) {
+    using test::FinalStep;
+    struct Case {
+        const char* name;
+        FinalStep step;
+        bool aggregated;
+        HRESULT expected;
+    };
+    const std::vector<Case> cases = {
+        {"plain, succeeds", FinalStep::kSucceeds, false, S_OK},
+        {"plain, fails", FinalStep::kFails, false, E_ACCESSDENIED},
+        {"plain, throws", FinalStep::kThrows, false, E_OUTOFMEMORY},
+        {"plain, reference taken and dropped", FinalStep::kTakesAndDropsAReference, false, S_OK},
+        {"aggregated, fails", FinalStep::kFails, true, E_ACCESSDENIED},
+        {"aggregated, throws", FinalStep::kThrows, true, E_OUTOFMEMORY},
+        {"aggregated, reference taken and dropped", FinalStep::kTakesAndDropsAReference, true, S_OK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_lifetimes = {};
+        test::g_finalStep = c.step;
+        CountingOuter outer;
+        void* out = reinterpret_cast<void*>(1);
+        const HRESULT result = CreateClassInstance<test::FinallyConstructedOverlay>(
+            c.aggregated ? &outer : nullptr, IID_IUnknown, &out);
+        EXPECT_EQ(result, c.expected);
+        if (SUCCEEDED(result)) {
+            ASSERT_NE(out, nullptr);
+            EXPECT_EQ(g_lifetimes.destroyed, 0);  // alive after its own reference came and went
+            EXPECT_EQ(Locks(), 1);
+            EXPECT_EQ(static_cast<IUnknown*>(out)->Release(), 0u);
+        } else {
+            EXPECT_EQ(out, nullptr);
+        }
+        EXPECT_EQ(g_lifetimes.constructed, 1);
+        EXPECT_EQ(g_lifetimes.destroyed, 1);
+        EXPECT_EQ(Locks(), 0);
+    }
+    test::g_finalStep = test::FinalStep::kSucceeds;
 }
 
 TEST(Aggregation, InnerInterfacesDelegateToTheOuterObject) {
@@ -281,6 +324,45 @@ TEST_F(ClassTableTest, AFailedCreationIsTriedAgain) {
     EXPECT_EQ(GetClassObject(&m_table, CLSID_lumboExt0, IID_IClassFactory, factory.OutVoid()), S_OK);
     EXPECT_TRUE(factory);
     EXPECT_EQ(g_creatorCalls, 2);
+}
+
+// A creator slow enough that concurrent first requests overlap inside it.
+std::atomic<int> g_slowCreations{0};
+HRESULT WINAPI SlowCreator(CreatorFunction instanceCreator, REFIID iid, void** out) {
+    ++g_slowCreations;
+    Sleep(50);
+    return CreateClassObject(instanceCreator, iid, out);
+}
+
+TEST_F(ClassTableTest, ConcurrentFirstRequestsCreateOneClassObject) {
+    m_entries[2].pfnGetClassObject = &SlowCreator;
+    g_slowCreations = 0;
+    HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(start, nullptr);
+    constexpr int kThreads = 4;
+    IClassFactory* factories[kThreads] = {};
+    HRESULT results[kThreads] = {};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            WaitForSingleObject(start, INFINITE);
+            results[i] = GetClassObject(&m_table, CLSID_lumboShlExt, IID_IClassFactory,
+                                        reinterpret_cast<void**>(&factories[i]));
+        });
+    }
+    SetEvent(start);
+    for (std::thread& thread : threads) thread.join();
+    CloseHandle(start);
+    EXPECT_EQ(g_slowCreations, 1);
+    for (int i = 0; i < kThreads; ++i) {
+        EXPECT_EQ(results[i], S_OK);
+        EXPECT_EQ(factories[i], factories[0]);
+    }
+    EXPECT_EQ(Locks(), 1);
+    for (IClassFactory* factory : factories) {
+        if (factory != nullptr) factory->Release();
+    }
+    EXPECT_EQ(Locks(), 0);
 }
 
 TEST(ClassTable, ClassObjectAnswersOnlyIClassFactory) {

@@ -64,6 +64,29 @@ public:
     UnbuildableOverlay() { throw std::runtime_error("no room"); }
 };
 
+// A class with a final-construction step, told what that step does.
+enum class FinalStep { kSucceeds, kFails, kThrows, kTakesAndDropsAReference };
+inline FinalStep g_finalStep = FinalStep::kSucceeds;
+
+class FinallyConstructedOverlay : public OverlayLike {
+public:
+    HRESULT FinalConstruct() {
+        switch (g_finalStep) {
+            case FinalStep::kFails:
+                return E_ACCESSDENIED;
+            case FinalStep::kThrows:
+                throw std::logic_error("final construction");
+            case FinalStep::kTakesAndDropsAReference:
+                GetUnknown()->AddRef();
+                GetUnknown()->Release();
+                return S_OK;
+            case FinalStep::kSucceeds:
+                break;
+        }
+        return S_OK;
+    }
+};
+
 class MenuLike : public CComObjectRootEx<CComSingleThreadModel>,
                  public CComCoClass<MenuLike, &CLSID_lumboShlExt>,
                  public IDispatchImpl<IlumboShlExt, &IID_IlumboShlExt, &LIBID_lumboExtLib, 1, 0,

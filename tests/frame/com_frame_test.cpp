@@ -2,6 +2,7 @@
 // interface tables, class objects and their module locks, plain and
 // aggregated instances, lifetimes, the module's termination list.
 #include <atomic>
+#include <cerrno>
 #include <iterator>
 #include <thread>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "server/atl_exception.h"
 #include "server/class_object_table.h"
 #include "tests/frame/test_classes.h"
 #include "tests/support/test_com_object.h"
@@ -429,6 +431,59 @@ TEST(Module, GlobalInterfaceTableOnRequest) {
     first.Reset();
     second.Reset();
     CoUninitialize();
+}
+
+}  // namespace
+}  // namespace lumbo
+
+namespace lumbo {
+namespace {
+
+HRESULT CopyResult(wchar_t* destination, std::size_t capacity, const wchar_t* source, bool truncate) {
+    try {
+        CopyBounded(destination, capacity, source, truncate);
+        return S_OK;
+    } catch (const CAtlException& error) {
+        return error.Result();
+    }
+}
+
+TEST(BoundedCopy, FitsTruncatesOrRaises) {
+    struct Case {
+        const char* name;
+        std::size_t capacity;
+        const wchar_t* source;
+        bool truncate;
+        HRESULT expected;
+        const wchar_t* result;
+    };
+    const std::vector<Case> cases = {
+        {"fits", 6, L"hello", false, S_OK, L"hello"},
+        {"too long", 5, L"hello", false, E_INVALIDARG, L""},
+        {"too long, truncation asked for", 5, L"hello", true, S_OK, L"hell"},
+        {"empty source", 1, L"", false, S_OK, L""},
+        {"no room at all", 0, L"x", true, E_INVALIDARG, L"#"},
+        {"no source", 4, nullptr, false, E_INVALIDARG, L"#"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        wchar_t buffer[8] = {L'#', 0, L'!', L'!', L'!', L'!', L'!', L'!'};
+        EXPECT_EQ(CopyResult(buffer, c.capacity, c.source, c.truncate), c.expected);
+        EXPECT_STREQ(buffer, c.result);
+        EXPECT_EQ(buffer[6], L'!');  // nothing written past the capacity
+    }
+    try {
+        AtlCrtErrorCheck(ENOMEM);
+        ADD_FAILURE() << "no exception";
+    } catch (const CAtlException& error) {
+        EXPECT_EQ(error.Result(), E_OUTOFMEMORY);
+    }
+    try {
+        AtlCrtErrorCheck(EACCES);
+        ADD_FAILURE() << "no exception";
+    } catch (const CAtlException& error) {
+        EXPECT_EQ(error.Result(), E_FAIL);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,80 @@
+#include "store/settings.h"
+
+#include <memory>
+#include <vector>
+
+#include <sqlite3.h>
+
+#include "json/json_reader.h"
+#include "text/conversions.h"
+
+namespace lumbo {
+
+namespace {
+
+struct TableFree {
+    void operator()(char** table) const { sqlite3_free_table(table); }
+};
+struct ErrorFree {
+    void operator()(char* text) const { sqlite3_free(text); }
+};
+
+// The first cell of the first row, or "" for no row or a NULL cell. False
+// when the statement fails (no config table, a locked or broken database).
+bool ReadConfigValue(sqlite3* connection, const char* statement, std::string& value) {
+    value.clear();
+    // SQLite does not check the connection it is given.
+    if (connection == nullptr) return false;
+    char** cells = nullptr;
+    char* errorText = nullptr;
+    int rows = 0;
+    int columns = 0;
+    const int result = sqlite3_get_table(connection, statement, &cells, &rows, &columns, &errorText);
+    const std::unique_ptr<char*[], TableFree> table(cells);
+    const std::unique_ptr<char, ErrorFree> error(errorText);
+    if (result != SQLITE_OK) return false;
+    // The cells follow the row of column headings.
+    if (rows > 0 && columns > 0 && cells != nullptr && cells[columns] != nullptr) value = cells[columns];
+    return true;
+}
+
+}  // namespace
+
+std::string ReadMonitoredFolder(sqlite3* connection, std::string& rememberedFolder) {
+    std::string value;
+    ReadConfigValue(connection, kMonitoredFolderStatement, value);
+    // Always added, also after a trailing backslash: the stored value is
+    // taken as it stands, never normalised.
+    if (!value.empty()) rememberedFolder = value + "\\";
+    return Utf8ToAnsi(rememberedFolder);
+}
+
+std::string ReadIgnoredFolders(sqlite3* connection) {
+    std::string value;
+    if (!ReadConfigValue(connection, kIgnoredFoldersStatement, value)) return {};
+    return Utf8ToAnsi(FlattenFolderList(value));
+}
+
+std::string FlattenFolderList(const std::string& jsonText) {
+    std::string flattened;
+    const std::unique_ptr<JsonNode> root = ParseJsonText(jsonText.c_str());
+    if (!root || root->Kind() != JsonKind::Array) return flattened;
+
+    const UINT codePage = ConversionCodePage();
+    std::vector<char> buffer;
+    for (const std::unique_ptr<JsonNode>& element : root->Elements()) {
+        if (!element) continue;
+        const std::wstring& name = element->Text();
+        // Two bytes per unit, terminator included, fit any double-byte code
+        // page; a name too long for that count is converted to nothing.
+        if (name.size() < 0x3FFFFFFF) {
+            buffer.assign(2 * (name.size() + 1), '\0');
+            if (WideToAnsi(buffer.data(), static_cast<int>(buffer.size()), name.c_str(), codePage))
+                flattened += buffer.data();
+        }
+        flattened += ';';
+    }
+    return flattened;
+}
+
+}  // namespace lumbo

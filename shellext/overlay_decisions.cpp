@@ -1,6 +1,11 @@
 #include "shellext/overlay_decisions.h"
 
+#include "filter/file_status.h"
+#include "store/client_contract.h"
+#include "store/settings.h"
 #include "store/status_queries.h"
+#include "text/conversions.h"
+#include "text/trace.h"
 
 namespace lumbo {
 
@@ -10,6 +15,38 @@ bool HasSynchronisedBadge(sqlite3* store, std::string_view utf8Path) {
 
 bool HasFailedBadge(sqlite3* store, std::string_view utf8Path) {
     return StatusListContains(store, FileStatus::Failed, utf8Path);
+}
+
+std::string FilterFilePath(const std::string& ansiDatabasePath) {
+    const std::string::size_type slash = ansiDatabasePath.rfind('\\');
+    const std::string folder = slash == std::string::npos ? std::string() : ansiDatabasePath.substr(0, slash + 1);
+    return folder + kFilterFileName;
+}
+
+bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder) {
+    const std::string monitoredFolder = ReadMonitoredFolder(query.store, rememberedFolder);
+    const std::string ignoredFolders = ReadIgnoredFolders(query.store);
+    const std::string utf8Path = WideToUtf8(query.path);
+    const std::string ansiPath = Utf8ToAnsi(utf8Path);
+    TraceFormat("@@@@@@@@@@@@@@@@@@@@@mondir:%s,igndirs:%s,cr:%s", monitoredFolder.c_str(), ignoredFolders.c_str(),
+                ansiPath.c_str());
+
+    // The folder ends with a backslash, so the monitored folder itself is
+    // outside; the test is a search, as the client's own.
+    if (!monitoredFolder.empty() && ansiPath.find(monitoredFolder) == std::string::npos) return false;
+    TraceLine("=================In MonDir====================\n");
+
+    if (StatusListContains(query.store, FileStatus::Pending, utf8Path)) return true;
+    TraceLine("=================After Uploading====================\n");
+
+    if (monitoredFolder.empty()) return false;
+    const std::string filterPath = FilterFilePath(Utf8ToAnsi(query.databasePath));
+    TraceLine("=================Before Status====================\n");
+    if (!CFileStatus(monitoredFolder, ignoredFolders, filterPath).IsSyncableFile(ansiPath)) return false;
+
+    if (HasPendingBelow(query.store, utf8Path)) return true;
+    // Not listed yet: the client has still to upload it.
+    return !IsListed(query.store, utf8Path);
 }
 
 }  // namespace lumbo

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <string>
 #include <string_view>
+
+#include "shellext/overlay_frame.h"
 
 struct sqlite3;
 
@@ -12,5 +15,13 @@ bool HasSynchronisedBadge(sqlite3* store, std::string_view utf8Path);
 
 // The red cross: listed as failed. Folders are not looked into.
 bool HasFailedBadge(sqlite3* store, std::string_view utf8Path);
+
+// The blue arrows: listed as pending, or an item of the monitored folder that
+// the filter rules let through and that either holds something pending or is
+// not listed yet. `rememberedFolder` is the handler's last monitored folder.
+bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder);
+
+// The client's filter file, beside its database.
+std::string FilterFilePath(const std::string& ansiDatabasePath);
 
 }  // namespace lumbo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "lumboExt.h"
 #include "server/com_object.h"
 #include "server/dispatch_impl.h"
@@ -22,6 +24,27 @@ public:
 
     static constexpr int kIconIndex = 0;
     bool Decide(const OverlayQuery& query);
+};
+
+// The pending badge, blue circling arrows (icon index 1). It remembers the
+// last monitored folder it read, for calls that cannot read it.
+class ClumboExt1 : public CComObjectRootEx<CComSingleThreadModel>,
+                   public CComCoClass<ClumboExt1, &CLSID_lumboExt1>,
+                   public IDispatchImpl<IlumboExt1, &IID_IlumboExt1, &LIBID_lumboExtLib, 1, 0,
+                                        CComTypeInfoHolder>,
+                   public ShellOverlay<ClumboExt1> {
+public:
+    LUMBO_BEGIN_COM_MAP(ClumboExt1)
+    LUMBO_COM_INTERFACE_ENTRY_IID(IID_IlumboExt1, IlumboExt1)
+    LUMBO_COM_INTERFACE_ENTRY_IID(IID_IDispatch, IlumboExt1)
+    LUMBO_COM_INTERFACE_ENTRY_IID(IID_IShellIconOverlayIdentifier, IShellIconOverlayIdentifier)
+    LUMBO_END_COM_MAP()
+
+    static constexpr int kIconIndex = 1;
+    bool Decide(const OverlayQuery& query);
+
+private:
+    std::string m_monitoredFolder;
 };
 
 // The failed badge, a red cross (icon index 2).

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace lumbo {
+
+// The patterns of the client's filter file, one per non-empty line segment,
+// in file order: Perl syntax, case-sensitive, matched anywhere in a name.
+// A line that is no valid expression is skipped; the others still apply.
+class CFilterPatterns {
+public:
+    explicit CFilterPatterns(const std::string& fileText);
+    ~CFilterPatterns();
+    CFilterPatterns(const CFilterPatterns&) = delete;
+    CFilterPatterns& operator=(const CFilterPatterns&) = delete;
+
+    // Whether some pattern occurs in the name. A pattern whose search the
+    // regex library gives up on (its complexity limit) counts as not found.
+    bool MatchAny(std::string name) const;
+
+    std::size_t Count() const;
+
+private:
+    struct Compiled;
+    std::unique_ptr<Compiled> m_compiled;
+};
+
+}  // namespace lumbo

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <list>
+#include <string>
+
+namespace lumbo {
+
+// Appends to `parts` the segments of `text` between occurrences of the
+// one-character `separator`: n separators give n + 1 segments, empty ones
+// included (an empty text gives one empty segment).
+void SplitString(const std::string& text, const std::string& separator, std::list<std::string>& parts);
+
+}  // namespace lumbo

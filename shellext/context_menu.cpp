@@ -1,0 +1,79 @@
+#include "shellext/context_menu.h"
+
+#include <new>
+
+#include "server/module_instance.h"
+#include "shellext/clipboard_text.h"
+#include "shellext/menu_items.h"
+#include "shellext/selection.h"
+#include "shellext/shell_copy.h"
+#include "shellext/web_address.h"
+#include "store/client_probe.h"
+
+namespace lumbo {
+
+namespace {
+
+enum Command : UINT { kCopyToSyncFolder = 0, kOpenWebAddress = 1, kEmptyClipboard = 2 };
+
+}  // namespace
+
+ClumboShlExt::ClumboShlExt()
+    : m_menuBitmap(LoadBitmapW(ModuleInstance(), MAKEINTRESOURCEW(kMenuBitmapId))) {}
+
+ClumboShlExt::~ClumboShlExt() {
+    if (m_menuBitmap != nullptr) DeleteObject(m_menuBitmap);
+}
+
+STDMETHODIMP ClumboShlExt::Initialize(PCIDLIST_ABSOLUTE /*pidlFolder*/, IDataObject* pdtobj,
+                                      HKEY /*hkeyProgID*/) {
+    try {
+        if (!IsClientRunning()) return E_INVALIDARG;
+        if (!ReadSelection(pdtobj, m_pathBuffer, m_selection)) return E_INVALIDARG;
+        if (!ReadSyncFolder(m_syncFolder)) return E_INVALIDARG;
+        for (const std::wstring& path : m_selection)
+            if (IsInSyncFolder(path, m_syncFolder)) return E_INVALIDARG;
+        return S_OK;
+    } catch (...) {
+        // Out of memory while recording the selection: offer nothing.
+        return E_INVALIDARG;
+    }
+}
+
+STDMETHODIMP ClumboShlExt::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT /*idCmdLast*/,
+                                            UINT uFlags) {
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, AddMenuItems(hmenu, indexMenu, idCmdFirst, uFlags, m_menuBitmap));
+}
+
+STDMETHODIMP ClumboShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici) {
+    if (pici == nullptr || HIWORD(reinterpret_cast<UINT_PTR>(pici->lpVerb)) != 0) return E_INVALIDARG;
+    try {
+        switch (LOWORD(reinterpret_cast<UINT_PTR>(pici->lpVerb))) {
+            case kCopyToSyncFolder: return CopySelection();
+            case kOpenWebAddress: return OpenClientWebAddress();
+            case kEmptyClipboard: return PutEmptyClipboardText();
+            default: return E_INVALIDARG;
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        // ConversionError of the web address, or anything else: nothing opened.
+        return E_FAIL;
+    }
+}
+
+STDMETHODIMP ClumboShlExt::GetCommandString(UINT_PTR /*idCmd*/, UINT /*uType*/, UINT* /*pReserved*/,
+                                            CHAR* /*pszName*/, UINT /*cchMax*/) {
+    return E_INVALIDARG;
+}
+
+HRESULT ClumboShlExt::CopySelection() const {
+    const std::wstring destination(m_syncFolder);
+    for (const std::wstring& path : m_selection) {
+        OutputDebugStringW(path.c_str());
+        CopyIntoFolder(path, destination);
+    }
+    return S_OK;
+}
+
+}  // namespace lumbo

@@ -1,0 +1,42 @@
+#pragma once
+
+// The context-menu handler: offers " 发送到Orvek网盘" for items outside the
+// synchronised folder and copies them in when it is chosen. IUnknown is left
+// to the COM wrapper that creates the object.
+
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+namespace lumbo {
+
+class ClumboShlExt : public IShellExtInit, public IContextMenu {
+public:
+    ClumboShlExt();
+    virtual ~ClumboShlExt();
+    ClumboShlExt(const ClumboShlExt&) = delete;
+    ClumboShlExt& operator=(const ClumboShlExt&) = delete;
+
+    // IShellExtInit
+    STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE pidlFolder, IDataObject* pdtobj, HKEY hkeyProgID) override;
+
+    // IContextMenu
+    STDMETHODIMP QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast,
+                                  UINT uFlags) override;
+    STDMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* pici) override;
+    STDMETHODIMP GetCommandString(UINT_PTR idCmd, UINT uType, UINT* pReserved, CHAR* pszName,
+                                  UINT cchMax) override;
+
+private:
+    HRESULT CopySelection() const;
+
+    wchar_t m_pathBuffer[MAX_PATH] = {};
+    wchar_t m_syncFolder[MAX_PATH] = {};
+    HBITMAP m_menuBitmap = nullptr;
+    std::vector<std::wstring> m_selection;
+};
+
+}  // namespace lumbo

@@ -1,0 +1,84 @@
+#include "shellext/selection.h"
+
+#include <algorithm>
+#include <optional>
+
+#include <shellapi.h>
+
+#include "store/client_contract.h"
+#include "store/registry.h"
+
+namespace lumbo {
+
+namespace {
+
+// The value is read through a buffer of this size; longer values fail.
+constexpr DWORD kSyncFolderMaxBytes = 1024;
+// Paths this long or longer keep the form the client wrote.
+constexpr std::size_t kBackslashLimit = 250;
+
+// Releases a storage medium, unlocking its memory first when it was locked.
+class LockedMedium {
+public:
+    explicit LockedMedium(STGMEDIUM& medium) : m_medium(medium), m_data(GlobalLock(medium.hGlobal)) {}
+    ~LockedMedium() {
+        if (m_data != nullptr) GlobalUnlock(m_medium.hGlobal);
+        ReleaseStgMedium(&m_medium);
+    }
+    LockedMedium(const LockedMedium&) = delete;
+    LockedMedium& operator=(const LockedMedium&) = delete;
+
+    void* Data() const { return m_data; }
+
+private:
+    STGMEDIUM& m_medium;
+    void* m_data;
+};
+
+}  // namespace
+
+bool ReadSelection(IDataObject* dataObject, wchar_t (&scratch)[MAX_PATH], std::vector<std::wstring>& selection) {
+    if (dataObject == nullptr) return false;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (FAILED(dataObject->GetData(&format, &medium))) return false;
+    if (medium.tymed != TYMED_HGLOBAL) {
+        ReleaseStgMedium(&medium);
+        return false;
+    }
+    const LockedMedium locked(medium);
+    const auto drop = static_cast<HDROP>(locked.Data());
+    if (drop == nullptr) return false;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    if (count == 0) return false;
+
+    selection.clear();
+    for (UINT index = 0; index < count; ++index) {
+        std::fill(std::begin(scratch), std::end(scratch), L'\0');
+        if (DragQueryFileW(drop, index, scratch, MAX_PATH) == 0) break;
+        selection.emplace_back(scratch);
+    }
+    return true;
+}
+
+bool ReadSyncFolder(wchar_t (&folder)[MAX_PATH]) {
+    std::fill(std::begin(folder), std::end(folder), L'\0');
+    const RegistryKey key = RegistryKey::Open(HKEY_LOCAL_MACHINE, kSyncFolderKey, KEY_READ);
+    if (!key) return false;
+    const std::optional<std::wstring> value = ReadStringValue(key.Get(), kSyncFolderValue, kSyncFolderMaxBytes);
+    if (!value || value->empty() || value->size() >= MAX_PATH) return false;
+
+    std::copy(value->begin(), value->end(), folder);
+    const std::size_t length = value->size();
+    if (length < kBackslashLimit && folder[length - 1] != L'\\') folder[length] = L'\\';
+    return true;
+}
+
+bool IsInSyncFolder(const std::wstring& path, const wchar_t* syncFolder) {
+    const std::wstring_view folder(syncFolder);
+    if (std::wstring_view(path).substr(0, folder.size()) == folder) return true;
+    return path.size() + 1 == folder.size() && folder.back() == L'\\' &&
+           std::wstring_view(path) == folder.substr(0, path.size());
+}
+
+}  // namespace lumbo

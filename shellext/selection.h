@@ -1,0 +1,31 @@
+#pragma once
+
+// Reading what the user selected and where the client synchronises, and
+// telling whether a selected item already lies in the synchronised folder.
+
+#include <string>
+#include <vector>
+
+#include <objidl.h>
+#include <windows.h>
+
+namespace lumbo {
+
+// The paths of the data object's CF_HDROP, in order, read one by one through
+// `scratch` (MAX_PATH units); a longer path arrives cut to MAX_PATH - 1 units.
+// False when the data object gives no CF_HDROP, it cannot be locked or it
+// names no path. `selection` is replaced only on success.
+bool ReadSelection(IDataObject* dataObject, wchar_t (&scratch)[MAX_PATH], std::vector<std::wstring>& selection);
+
+// The synchronised folder from the client's shell folder ("Target"), written
+// into `folder` with a trailing backslash added as the client's paths expect.
+// False, with `folder` all zero, when the key or value is missing, the value is
+// empty (it would otherwise become the root of the current drive) or it does
+// not fit `folder` with its terminator.
+bool ReadSyncFolder(wchar_t (&folder)[MAX_PATH]);
+
+// Whether `path` lies inside `syncFolder` or is that folder itself, compared
+// exactly and case-sensitively, as the client spells its own folder.
+bool IsInSyncFolder(const std::wstring& path, const wchar_t* syncFolder);
+
+}  // namespace lumbo

@@ -1,0 +1,254 @@
+// InvokeCommand through IContextMenu: the shell copy into the synchronised
+// folder of the test prefix (headless, so a name conflict returns at once), the
+// web address handed to a stand-in browser, and the clipboard as another
+// process reads it.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "shellext/context_menu.h"
+#include "shellext/web_address.h"
+#include "store/client_contract.h"
+#include "tests/support/client_fixture.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/shell_selection.h"
+#include "tests/support/test_com_object.h"
+
+namespace lumbo {
+namespace {
+
+using Handler = test::TestComObject<ClumboShlExt, IShellExtInit, IContextMenu>;
+
+HRESULT Invoke(IContextMenu* menu, LPCSTR verb) {
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof info;
+    info.lpVerb = verb;
+    info.nShow = SW_SHOWNORMAL;
+    return menu->InvokeCommand(&info);
+}
+
+HRESULT Invoke(IContextMenu* menu, UINT offset) { return Invoke(menu, MAKEINTRESOURCEA(offset)); }
+
+class CommandTest : public ::testing::Test {
+protected:
+    // Initialize with the selection, through IShellExtInit.
+    HRESULT Select(IDataObject* data) {
+        test::ComPtr<IDataObject> owned(data);
+        test::ComPtr<IShellExtInit> init;
+        EXPECT_EQ(m_handler->QueryInterface(IID_IShellExtInit, init.OutVoid()), S_OK);
+        return init->Initialize(nullptr, owned.Get(), nullptr);
+    }
+    IContextMenu* Menu() { return m_handler.Get(); }
+
+    test::ScratchFolder m_root;
+    test::SyncFolderKey m_syncKey;
+    const test::ClientEvent m_client;
+    test::ComPtr<Handler> m_handler{Handler::Create()};
+};
+
+TEST_F(CommandTest, VerbStringsAndUnknownOffsetsAreRefused) {
+    EXPECT_EQ(Invoke(Menu(), "copy"), E_INVALIDARG);
+    EXPECT_EQ(Invoke(Menu(), ""), E_INVALIDARG);
+    EXPECT_EQ(Invoke(Menu(), 3u), E_INVALIDARG);
+    EXPECT_EQ(Invoke(Menu(), 0xFFFFu), E_INVALIDARG);
+    EXPECT_EQ(Menu()->InvokeCommand(nullptr), E_INVALIDARG);
+    // Nothing selected yet: nothing to copy.
+    EXPECT_EQ(Invoke(Menu(), 0u), S_OK);
+}
+
+TEST_F(CommandTest, CopiesFilesAndFolderTreesIntoTheSynchronisedFolder) {
+    const std::wstring sync = m_root / L"Sync";
+    m_syncKey.SetTarget(sync);
+    test::WriteFile(sync + L"\\existing.txt", "kept");
+    test::WriteFile(m_root / L"src\\a.txt", "alpha");
+    test::WriteFile(m_root / L"src\\b.txt", "beta");
+    test::WriteFile(m_root / L"src\\tree\\sub\\deep.txt", "deep");
+    test::WriteFile(m_root / L"src\\tree\\top.txt", "top");
+    test::WriteFile(m_root / L"src\\existing.txt", "new");
+
+    ASSERT_EQ(Select(test::CreateShellDataObject({m_root / L"src\\a.txt", m_root / L"src\\b.txt",
+                                                  m_root / L"src\\tree", m_root / L"src\\existing.txt"})),
+              S_OK);
+    EXPECT_EQ(Invoke(Menu(), 0u), S_OK);
+
+    EXPECT_EQ(test::ReadFileBytes(sync + L"\\a.txt"), "alpha");
+    EXPECT_EQ(test::ReadFileBytes(sync + L"\\b.txt"), "beta");
+    EXPECT_EQ(test::ReadFileBytes(sync + L"\\tree\\sub\\deep.txt"), "deep");
+    EXPECT_EQ(test::ReadFileBytes(sync + L"\\tree\\top.txt"), "top");
+    // A name conflict is never resolved by overwriting.
+    EXPECT_EQ(test::ReadFileBytes(sync + L"\\existing.txt"), "kept");
+    // Copies, not moves.
+    EXPECT_EQ(test::ReadFileBytes(m_root / L"src\\a.txt"), "alpha");
+    EXPECT_EQ(test::ReadFileBytes(m_root / L"src\\tree\\sub\\deep.txt"), "deep");
+    EXPECT_EQ(test::ReadFileBytes(m_root / L"src\\existing.txt"), "new");
+}
+
+TEST_F(CommandTest, CopiesInSelectionOrderAndFromTheLatestSelectionOnly) {
+    const std::wstring sync = m_root / L"Sync\\";
+    m_syncKey.SetTarget(sync);
+    test::CreateFolders(m_root / L"Sync");
+    test::WriteFile(m_root / L"first\\same.txt", "first");
+    test::WriteFile(m_root / L"second\\same.txt", "second");
+    test::WriteFile(m_root / L"earlier.txt", "earlier");
+
+    ASSERT_EQ(Select(test::CreateShellDataObject({m_root / L"earlier.txt"})), S_OK);
+    // The second selection replaces the first; the earlier item of the two of
+    // the same name lands first, the later meets it and leaves it alone.
+    ASSERT_EQ(Select(test::CreateDropFilesDataObject({m_root / L"first\\same.txt", m_root / L"second\\same.txt"})),
+              S_OK);
+    EXPECT_EQ(Invoke(Menu(), 0u), S_OK);
+    EXPECT_EQ(test::ReadFileBytes(sync + L"same.txt"), "first");
+    EXPECT_FALSE(test::Exists(sync + L"earlier.txt"));
+}
+
+TEST_F(CommandTest, SkipsPathsLongerThan255UnitsAndCopiesTheRest) {
+    const std::wstring sync = m_root / L"Sync";
+    m_syncKey.SetTarget(sync);
+    test::CreateFolders(sync);
+    test::WriteFile(m_root / L"short.txt", "short");
+    // A real file whose path is 256 units long.
+    const std::wstring folder = m_root / L"long";
+    const std::wstring name = std::wstring(256 - folder.size() - 1 - 4, L'n') + L".txt";
+    const std::wstring longPath = folder + L"\\" + name;
+    ASSERT_EQ(longPath.size(), 256u);
+    test::WriteFile(longPath, "long");
+    ASSERT_TRUE(test::Exists(longPath));
+
+    ASSERT_EQ(Select(test::CreateDropFilesDataObject({longPath, m_root / L"short.txt"})), S_OK);
+    EXPECT_EQ(Invoke(Menu(), 0u), S_OK);
+    EXPECT_EQ(test::ReadFileBytes(sync + L"\\short.txt"), "short");
+    EXPECT_FALSE(test::Exists(sync + L"\\" + name));
+}
+
+TEST(WebAddressTest, FindsTheThirdWordOfTheFirstWebaLine) {
+    struct Case {
+        const char* text;
+        std::optional<std::string> expected;
+    };
+    const Case cases[] = {
+        {"weba = http://a.example/x\n", "http://a.example/x"},
+        {"name x\n\n\nweba = https://b.example\nweba = https://later.example\n", "https://b.example"},
+        {"a b c\r\nweba = https://c.example/p\r\nz\r\n", "https://c.example/p\r"},
+        {"weba addr  https://d.example extra words\n", "https://d.example"},
+        {"   weba = https://indented.example\nweba   =   https://e.example", "https://e.example"},
+        {"WEBA = https://upper.example\nweba = https://f.example\n", "https://f.example"},
+        {"weba\tx y z\n", "z"},
+        {"webaddress is https://g.example\n", "https://g.example"},
+        {"WEBA = https://upper.example\n", std::nullopt},
+        {"weba = \n", std::nullopt},
+        {"weba https://two.words\n", std::nullopt},
+        {"", std::nullopt},
+        {"\n\n\n", std::nullopt},
+        {"other = https://h.example\n", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(FindWebAddress(c.text), c.expected);
+    }
+    EXPECT_EQ(WebTarget("https://x.example"), "https://x.example#dir/path=");
+}
+
+TEST(WebAddressTest, OnlyHttpAndHttpsAreWebAddresses) {
+    struct Case {
+        const wchar_t* target;
+        bool expected;
+    };
+    const Case cases[] = {
+        {L"http://a", true},     {L"HTTPS://a", true},   {L"hTtP://a", true},        {L"https://", true},
+        {L"http:/a", false},     {L"httpx://a", false},  {L"file:///C:/x", false},   {L"C:\\x.exe", false},
+        {L"", false},            {L" http://a", false},  {L"mailto:x@y", false},     {L"\\\\server\\s", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
+        EXPECT_EQ(IsWebAddress(c.target), c.expected);
+    }
+}
+
+// The stand-in browser's records: one address per record.
+std::vector<std::string> ReadRecords(const std::wstring& path) {
+    std::vector<std::string> records;
+    if (!test::Exists(path)) return records;
+    const std::string bytes = test::ReadFileBytes(path);
+    for (std::size_t start = 0, end; (end = bytes.find('\0', start)) != std::string::npos; start = end + 1)
+        records.push_back(bytes.substr(start, end - start));
+    return records;
+}
+
+// The handler starts asynchronously: wait (up to a generous limit) for records.
+std::vector<std::string> WaitForRecords(const std::wstring& path, std::size_t count) {
+    for (int i = 0; i < 600 && ReadRecords(path).size() < count; ++i) Sleep(50);
+    return ReadRecords(path);
+}
+
+TEST_F(CommandTest, OpensOnlyTheClientsWebAddress) {
+    const std::wstring records = m_root / L"records.bin";
+    SetEnvironmentVariableW(L"LUMBO_URL_RECORD", records.c_str());
+    const std::wstring command = L"\"" + test::ProgramFolder() + L"\\url_recorder.exe\" \"%1\"";
+    const test::SchemeHandler http(L"http", command);
+    const test::SchemeHandler https(L"https", command);
+    const test::SchemeHandler other(L"lumbotest", command);
+
+    test::InstallPathKey install;
+    const std::wstring config = m_root / L"client\\files\\config";
+
+    // Nothing to open; a launched handler would leave a record.
+    EXPECT_EQ(Invoke(Menu(), 1u), S_OK);  // no install folder
+    install.SetFolder(m_root / L"client");
+    EXPECT_EQ(Invoke(Menu(), 1u), S_OK);  // no configuration file
+    for (const char* text : {"WEBA = https://upper.example\n", "weba https://two.words\n",
+                             "weba = lumbotest://x.example\n", "weba = C:\\windows\\notepad.exe\n",
+                             "weba = file:///C:/windows/notepad.exe\n"}) {
+        SCOPED_TRACE(text);
+        test::WriteFile(config, text);
+        EXPECT_EQ(Invoke(Menu(), 1u), S_OK);
+    }
+
+    struct Case {
+        const char* text;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"user x\n\nweba = http://one.example/a\nweba = http://later.example\n", "http://one.example/a#dir/path="},
+        {"user x\r\nweba = https://two.example/b\r\nend\r\n", "https://two.example/b\r#dir/path="},
+        {"WEBA = https://upper.example\nweba addr HTTPS://three.example more\n", "HTTPS://three.example#dir/path="},
+    };
+    std::vector<std::string> expected;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        test::WriteFile(config, c.text);
+        EXPECT_EQ(Invoke(Menu(), 1u), S_OK);
+        expected.push_back(c.expected);
+        // One at a time, so the records keep the order of the cases.
+        ASSERT_EQ(WaitForRecords(records, expected.size()).size(), expected.size());
+    }
+    EXPECT_EQ(ReadRecords(records), expected);
+    SetEnvironmentVariableW(L"LUMBO_URL_RECORD", nullptr);
+}
+
+std::string ClipboardSeenByAnotherProcess() {
+    return test::RunAndCapture(L"\"" + test::ProgramFolder() + L"\\clipboard_reader.exe\"");
+}
+
+TEST_F(CommandTest, PutsAnEmptyUnicodeTextOnTheClipboard) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    const wchar_t before[] = L"earlier content";
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof before);
+    ASSERT_NE(memory, nullptr);
+    std::copy(std::begin(before), std::end(before), static_cast<wchar_t*>(GlobalLock(memory)));
+    GlobalUnlock(memory);
+    ASSERT_NE(SetClipboardData(CF_UNICODETEXT, memory), nullptr);
+    CloseClipboard();
+    ASSERT_EQ(ClipboardSeenByAnotherProcess(), "text:earlier content");
+
+    EXPECT_EQ(Invoke(Menu(), 2u), S_OK);
+    EXPECT_EQ(ClipboardSeenByAnotherProcess(), "text:");
+    // The clipboard was closed again: another process can open it.
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    CloseClipboard();
+}
+
+}  // namespace
+}  // namespace lumbo

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "shellext/context_menu.h"
 #include "shellext/overlay_handlers.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -16,7 +17,9 @@ HINSTANCE ThisDll() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 // lookup; the number is each class's registry script resource.
 ClassMapEntry g_classEntries[] = {
     MakeClassMapEntry<ClumboExt0, 102>(),
+    MakeClassMapEntry<ClumboExt1, 103>(),
     MakeClassMapEntry<ClumboExt2, 104>(),
+    MakeClassMapEntry<ClumboShlExt, 105>(),
 };
 
 }  // namespace

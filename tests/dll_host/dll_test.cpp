@@ -34,7 +34,9 @@ struct ClassRow {
 const std::vector<ClassRow>& Classes() {
     static const std::vector<ClassRow> rows = {
         {"ClumboExt0", &CLSID_lumboExt0, &IID_IlumboExt0, false},
+        {"ClumboExt1", &CLSID_lumboExt1, &IID_IlumboExt1, false},
         {"ClumboExt2", &CLSID_lumboExt2, &IID_IlumboExt2, false},
+        {"ClumboShlExt", &CLSID_lumboShlExt, &IID_IlumboShlExt, true},
     };
     return rows;
 }

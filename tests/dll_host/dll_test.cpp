@@ -14,6 +14,7 @@
 #include "tests/frame/type_library.h"
 #include "tests/support/installed_client.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/shell_selection.h"
 #include "tests/support/test_com_object.h"
 #include "text/conversions.h"
 
@@ -322,32 +323,83 @@ protected:
 
 TEST_F(DllBehaviourTest, OverlaysAnswerThroughTheExports) {
     test::WriteFile(m_tree / L"Sync\\done.txt", "d");
+    test::WriteFile(m_tree / L"Sync\\pending.txt", "p");
     test::WriteFile(m_tree / L"Sync\\failed.txt", "f");
-    m_client.WriteDatabase(test::ClientDatabase::WithStatusRows(
-        {{WideToUtf8(m_tree / L"Sync\\done.txt"), 0}, {WideToUtf8(m_tree / L"Sync\\failed.txt"), 2}}));
+    test::WriteFile(m_tree / L"outside.txt", "o");
+    test::ClientDatabase database = test::ClientDatabase::WithStatusRows({
+        {WideToUtf8(m_tree / L"Sync\\done.txt"), 0},
+        {WideToUtf8(m_tree / L"Sync\\pending.txt"), 1},
+        {WideToUtf8(m_tree / L"Sync\\failed.txt"), 2},
+    });
+    database.configRows = {{"lumbo_path", WideToUtf8(m_tree / L"Sync")}};
+    m_client.WriteDatabase(database);
     m_client.Start();
 
     struct Case {
-        const CLSID* clsid;
         const wchar_t* item;
-        HRESULT expected;
+        HRESULT synchronised;  // ClumboExt0
+        HRESULT pending;       // ClumboExt1
+        HRESULT failed;        // ClumboExt2
     };
     const std::vector<Case> cases = {
-        {&CLSID_lumboExt0, L"Sync\\done.txt", S_OK},   {&CLSID_lumboExt0, L"Sync\\failed.txt", S_FALSE},
-        {&CLSID_lumboExt2, L"Sync\\failed.txt", S_OK}, {&CLSID_lumboExt2, L"Sync\\done.txt", S_FALSE},
+        {L"Sync\\done.txt", S_OK, S_FALSE, S_FALSE},
+        {L"Sync\\pending.txt", S_FALSE, S_OK, S_FALSE},
+        {L"Sync\\failed.txt", S_FALSE, S_FALSE, S_OK},
+        {L"outside.txt", S_FALSE, S_FALSE, S_FALSE},
     };
+    const CLSID* classes[] = {&CLSID_lumboExt0, &CLSID_lumboExt1, &CLSID_lumboExt2};
     for (const Case& c : cases) {
         SCOPED_TRACE(WideToUtf8(c.item));
-        ComPtr<IShellIconOverlayIdentifier> overlay;
-        ASSERT_EQ(Dll().Create(*c.clsid, IID_IShellIconOverlayIdentifier, overlay.OutVoid()), S_OK);
-        EXPECT_EQ(overlay->IsMemberOf((m_tree / c.item).c_str(), 0), c.expected);
-        wchar_t iconFile[MAX_PATH] = {};
-        int index = -1;
-        DWORD flags = 0;
-        ASSERT_EQ(overlay->GetOverlayInfo(iconFile, MAX_PATH, &index, &flags), S_OK);
-        // The icons are the DLL's own: its file is named, not the host's.
-        EXPECT_EQ(Upper(iconFile), Upper(test::BuiltDllPath()));
+        const HRESULT expected[] = {c.synchronised, c.pending, c.failed};
+        for (int i = 0; i < 3; ++i) {
+            ComPtr<IShellIconOverlayIdentifier> overlay;
+            ASSERT_EQ(Dll().Create(*classes[i], IID_IShellIconOverlayIdentifier, overlay.OutVoid()), S_OK);
+            EXPECT_EQ(overlay->IsMemberOf((m_tree / c.item).c_str(), 0), expected[i]) << "class " << i;
+            wchar_t iconFile[MAX_PATH] = {};
+            int index = -1;
+            DWORD flags = 0;
+            ASSERT_EQ(overlay->GetOverlayInfo(iconFile, MAX_PATH, &index, &flags), S_OK);
+            // The icons are the DLL's own: its file is named, not the host's.
+            EXPECT_EQ(Upper(iconFile), Upper(test::BuiltDllPath()));
+            EXPECT_EQ(index, i);
+        }
     }
+}
+
+TEST_F(DllBehaviourTest, MenuAnswersThroughTheExports) {
+    test::WriteFile(m_tree / L"outside.txt", "o");
+    test::WriteFile(m_tree / L"Sync\\inside.txt", "i");
+    test::SyncFolderKey syncFolder;
+    syncFolder.SetTarget(m_tree / L"Sync");
+    m_client.Start();
+    // This host has no bitmap of its own: one on the item comes from the DLL.
+    ASSERT_EQ(FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(204), RT_BITMAP), nullptr);
+
+    ComPtr<IShellExtInit> init;
+    ASSERT_EQ(Dll().Create(CLSID_lumboShlExt, IID_IShellExtInit, init.OutVoid()), S_OK);
+    ComPtr<IDataObject> outside(test::CreateDropFilesDataObject({m_tree / L"outside.txt"}));
+    EXPECT_EQ(init->Initialize(nullptr, outside.Get(), nullptr), S_OK);
+    ComPtr<IContextMenu> menu;
+    ASSERT_EQ(init->QueryInterface(IID_IContextMenu, menu.OutVoid()), S_OK);
+    HMENU popup = CreatePopupMenu();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(menu->QueryContextMenu(popup, 0, 100, 200, CMF_NORMAL), 1);
+    wchar_t text[64] = {};
+    MENUITEMINFOW item = {};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_ID | MIIM_STRING | MIIM_CHECKMARKS;
+    item.dwTypeData = text;
+    item.cch = 64;
+    ASSERT_TRUE(GetMenuItemInfoW(popup, 1, TRUE, &item));
+    EXPECT_EQ(item.wID, 100u);
+    EXPECT_EQ(std::wstring(text), L" \u53D1\u9001\u5230Orvek\u7F51\u76D8");
+    EXPECT_NE(item.hbmpUnchecked, nullptr);
+    DestroyMenu(popup);
+
+    ComPtr<IShellExtInit> refused;
+    ASSERT_EQ(Dll().Create(CLSID_lumboShlExt, IID_IShellExtInit, refused.OutVoid()), S_OK);
+    ComPtr<IDataObject> inside(test::CreateDropFilesDataObject({m_tree / L"Sync\\inside.txt"}));
+    EXPECT_EQ(refused->Initialize(nullptr, inside.Get(), nullptr), E_INVALIDARG);
 }
 
 }  // namespace

@@ -11,10 +11,26 @@
 
 #include <shlobj.h>
 
+#include "lumboExt.h"
+#include "server/com_object.h"
+#include "server/dispatch_impl.h"
+
 namespace lumbo {
 
-class ClumboShlExt : public IShellExtInit, public IContextMenu {
+class ClumboShlExt : public CComObjectRootEx<CComSingleThreadModel>,
+                     public CComCoClass<ClumboShlExt, &CLSID_lumboShlExt>,
+                     public IDispatchImpl<IlumboShlExt, &IID_IlumboShlExt, &LIBID_lumboExtLib, 1, 0,
+                                          CComTypeInfoHolder>,
+                     public IShellExtInit,
+                     public IContextMenu {
 public:
+    LUMBO_BEGIN_COM_MAP(ClumboShlExt)
+    LUMBO_COM_INTERFACE_ENTRY_IID(IID_IlumboShlExt, IlumboShlExt)
+    LUMBO_COM_INTERFACE_ENTRY_IID(IID_IDispatch, IlumboShlExt)
+    LUMBO_COM_INTERFACE_ENTRY_IID(IID_IShellExtInit, IShellExtInit)
+    LUMBO_COM_INTERFACE_ENTRY_IID(IID_IContextMenu, IContextMenu)
+    LUMBO_END_COM_MAP()
+
     ClumboShlExt();
     virtual ~ClumboShlExt();
     ClumboShlExt(const ClumboShlExt&) = delete;

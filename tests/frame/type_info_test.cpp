@@ -1,0 +1,204 @@
+// The type library built from lumboExt.idl, and the type-information holder
+// serving IDispatch from it, through a class of the frame's shape.
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/frame/test_classes.h"
+#include "tests/frame/type_library.h"
+#include "tests/support/test_com_object.h"
+
+namespace lumbo {
+namespace {
+
+using test::ComPtr;
+
+std::wstring Name(ITypeInfo* info, MEMBERID id = MEMBERID_NIL) {
+    BSTR name = nullptr;
+    if (FAILED(info->GetDocumentation(id, &name, nullptr, nullptr, nullptr))) return L"?";
+    std::wstring text(name, SysStringLen(name));
+    SysFreeString(name);
+    return text;
+}
+
+TEST(TypeLibrary, HoldsTheFourClassesAndTheirDualInterfaces) {
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(LoadTypeLibEx(test::BuiltDllPath().c_str(), REGKIND_NONE, library.Out()), S_OK);
+    TLIBATTR* attributes = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
+    EXPECT_TRUE(IsEqualGUID(attributes->guid, LIBID_lumboExtLib));
+    EXPECT_EQ(attributes->wMajorVerNum, 1);
+    EXPECT_EQ(attributes->wMinorVerNum, 0);
+    EXPECT_EQ(attributes->lcid, 0x0409u);
+    library->ReleaseTLibAttr(attributes);
+
+    struct Row {
+        TYPEKIND kind;
+        const wchar_t* name;
+        const GUID* guid;
+    };
+    const std::vector<Row> rows = {
+        {TKIND_COCLASS, L"lumboExt0", &CLSID_lumboExt0},   {TKIND_DISPATCH, L"IlumboExt0", &IID_IlumboExt0},
+        {TKIND_COCLASS, L"lumboExt1", &CLSID_lumboExt1},   {TKIND_DISPATCH, L"IlumboExt1", &IID_IlumboExt1},
+        {TKIND_COCLASS, L"lumboExt2", &CLSID_lumboExt2},   {TKIND_DISPATCH, L"IlumboExt2", &IID_IlumboExt2},
+        {TKIND_COCLASS, L"lumboShlExt", &CLSID_lumboShlExt}, {TKIND_DISPATCH, L"IlumboShlExt", &IID_IlumboShlExt},
+    };
+    ASSERT_EQ(library->GetTypeInfoCount(), rows.size());
+    for (UINT i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(i);
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(library->GetTypeInfo(i, info.Out()), S_OK);
+        TYPEATTR* type = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+        EXPECT_EQ(type->typekind, rows[i].kind);
+        EXPECT_TRUE(IsEqualGUID(type->guid, *rows[i].guid));
+        EXPECT_EQ(Name(info.Get()), rows[i].name);
+        EXPECT_EQ(type->wMajorVerNum, 0);
+        if (rows[i].kind == TKIND_COCLASS) {
+            EXPECT_TRUE(type->wTypeFlags & TYPEFLAG_FCANCREATE);
+            ASSERT_EQ(type->cImplTypes, 1);
+            INT flags = 0;
+            EXPECT_EQ(info->GetImplTypeFlags(0, &flags), S_OK);
+            EXPECT_TRUE(flags & IMPLTYPEFLAG_FDEFAULT);
+            HREFTYPE reference = 0;
+            ComPtr<ITypeInfo> implemented;
+            ASSERT_EQ(info->GetRefTypeOfImplType(0, &reference), S_OK);
+            ASSERT_EQ(info->GetRefTypeInfo(reference, implemented.Out()), S_OK);
+            EXPECT_EQ(Name(implemented.Get()), rows[i + 1].name);
+        } else {
+            const WORD wanted = TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE;
+            EXPECT_EQ(type->wTypeFlags & wanted, wanted);
+            EXPECT_EQ(type->cFuncs, 7);  // the inherited IUnknown and IDispatch methods
+            EXPECT_EQ(type->cVars, 0);
+            // The interface side of the dual: no functions of its own, seven slots.
+            HREFTYPE reference = 0;
+            ComPtr<ITypeInfo> vtable;
+            ASSERT_EQ(info->GetRefTypeOfImplType(-1, &reference), S_OK);
+            ASSERT_EQ(info->GetRefTypeInfo(reference, vtable.Out()), S_OK);
+            TYPEATTR* vtableType = nullptr;
+            ASSERT_EQ(vtable->GetTypeAttr(&vtableType), S_OK);
+            EXPECT_EQ(vtableType->typekind, TKIND_INTERFACE);
+            EXPECT_EQ(vtableType->cFuncs, 0);
+            EXPECT_EQ(vtableType->cbSizeVft, 7 * sizeof(void*));
+            EXPECT_TRUE(vtableType->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
+            vtable->ReleaseTypeAttr(vtableType);
+        }
+        info->ReleaseTypeAttr(type);
+    }
+}
+
+class TypeInfoHolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_previous = _pAtlModule;
+        m_module = std::make_unique<CAtlModule>();  // its termination is checked below
+        ASSERT_EQ(CreateClassInstance<test::OverlayLike>(nullptr, IID_IDispatch, m_first.OutVoid()), S_OK);
+        ASSERT_EQ(CreateClassInstance<test::OverlayLike>(nullptr, IID_IDispatch, m_second.OutVoid()), S_OK);
+    }
+    void TearDown() override {
+        m_first.Reset();
+        m_second.Reset();
+        m_module.reset();
+        _pAtlModule = m_previous;
+    }
+
+    // The library's own locale: Wine finds a library registered under 409
+    // for 409 (or a sublanguage of English) only, not for the neutral 0.
+    static constexpr LCID kLocale = 0x0409;
+
+    static CComTypeInfoHolder& Holder() { return test::OverlayLike::_tih; }
+
+    test::TypeLibraryRegistration m_registration;
+    CAtlModule* m_previous = nullptr;
+    std::unique_ptr<CAtlModule> m_module;
+    ComPtr<IDispatch> m_first;
+    ComPtr<IDispatch> m_second;
+};
+
+TEST_F(TypeInfoHolderTest, LoadsOnceRegisteredCachesNamesAndReleasesAtTermination) {
+    UINT count = 0;
+    EXPECT_EQ(m_first->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(m_first->GetTypeInfoCount(nullptr), E_POINTER);
+
+    // Not registered: every way in fails, and nothing stays loaded.
+    ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
+    const HRESULT unregistered = m_first->GetTypeInfo(0, kLocale, &info);
+    EXPECT_TRUE(FAILED(unregistered));
+    EXPECT_EQ(info, nullptr);
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"Invoke")};
+    DISPID id = 0;
+    EXPECT_EQ(m_first->GetIDsOfNames(IID_NULL, names, 1, kLocale, &id), unregistered);
+    DISPPARAMS none = {};
+    EXPECT_EQ(m_first->Invoke(0x60010000, IID_NULL, kLocale, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+              unregistered);
+    EXPECT_EQ(Holder().m_pInfo, nullptr);
+    EXPECT_EQ(m_first->GetTypeInfo(0, kLocale, nullptr), E_POINTER);
+
+    ASSERT_EQ(test::RegisterLumboTypeLibrary(test::BuiltDllPath()), S_OK);
+    ComPtr<ITypeInfo> byFirst;
+    ComPtr<ITypeInfo> bySecond;
+    ASSERT_EQ(m_first->GetTypeInfo(0, kLocale, byFirst.Out()), S_OK);
+    ASSERT_EQ(m_second->GetTypeInfo(5, kLocale, bySecond.Out()), S_OK);
+    EXPECT_EQ(byFirst.Get(), bySecond.Get());
+    EXPECT_EQ(Name(byFirst.Get()), L"IlumboExt0");
+
+    // The richer interface is kept when offered.
+    ComPtr<ITypeInfo2> richer;
+    ASSERT_EQ(byFirst->QueryInterface(IID_ITypeInfo2, richer.OutVoid()), S_OK);
+    EXPECT_EQ(static_cast<void*>(Holder().m_pInfo), static_cast<void*>(richer.Get()));
+
+    // The cache holds every function of the interface with its member id.
+    ASSERT_EQ(Holder().m_nCount, 7);
+    ASSERT_NE(Holder().m_pMap, nullptr);
+    std::set<std::wstring> cached;
+    for (int i = 0; i < Holder().m_nCount; ++i) {
+        const NameCacheEntry& entry = Holder().m_pMap[i];
+        cached.insert(entry.name);
+        EXPECT_EQ(entry.length, SysStringLen(entry.name));
+        EXPECT_NE(entry.id, DISPID_UNKNOWN);
+    }
+    EXPECT_EQ(cached, (std::set<std::wstring>{L"QueryInterface", L"AddRef", L"Release", L"GetTypeInfoCount",
+                                              L"GetTypeInfo", L"GetIDsOfNames", L"Invoke"}));
+
+    // A hit, a miss on letter case (answered by the type information), no name.
+    EXPECT_EQ(m_first->GetIDsOfNames(IID_NULL, names, 1, kLocale, &id), S_OK);
+    DISPID fromTypeInfo = 0;
+    EXPECT_EQ(byFirst->GetIDsOfNames(names, 1, &fromTypeInfo), S_OK);
+    EXPECT_EQ(id, fromTypeInfo);
+    LPOLESTR otherCase[] = {const_cast<LPOLESTR>(L"INVOKE")};
+    DISPID caseId = 0;
+    EXPECT_EQ(m_second->GetIDsOfNames(IID_NULL, otherCase, 1, kLocale, &caseId), S_OK);
+    EXPECT_EQ(caseId, id);
+    LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"IsMemberOf")};
+    EXPECT_EQ(m_first->GetIDsOfNames(IID_NULL, unknown, 1, kLocale, &caseId), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(m_first->GetIDsOfNames(IID_NULL, names, 1, kLocale, nullptr), E_POINTER);
+
+    // The interface adds no members of its own: the type information refuses.
+    EXPECT_TRUE(FAILED(m_first->Invoke(1, IID_NULL, kLocale, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr)));
+
+    byFirst.Reset();
+    bySecond.Reset();
+    richer.Reset();
+    m_module->Term();
+    EXPECT_EQ(Holder().m_pInfo, nullptr);
+    EXPECT_EQ(Holder().m_pMap, nullptr);
+}
+
+TEST(TypeInfoHolder, NoModuleNoLoading) {
+    CAtlModule* previous = _pAtlModule;
+    {
+        CAtlModule module;
+        module.Term();  // a module whose lock is gone
+        CComTypeInfoHolder holder = {&IID_IlumboExt2, &LIBID_lumboExtLib, 1, 0, nullptr, nullptr, 0};
+        ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
+        EXPECT_EQ(holder.GetTypeInfo(0, 0x0409, &info), E_UNEXPECTED);
+        EXPECT_EQ(info, nullptr);
+    }
+    _pAtlModule = previous;
+}
+
+}  // namespace
+}  // namespace lumbo

@@ -1,0 +1,31 @@
+#pragma once
+
+// The extension's type library in the test prefix: registered from the built
+// DLL, as registration will do, and removed again.
+
+#include <string>
+
+#include <windows.h>
+#include <oaidl.h>
+
+namespace lumbo::test {
+
+// The built DLL beside the running test program, or LUMBO_DLL if set.
+std::wstring BuiltDllPath();
+
+// RegisterTypeLib on the DLL's TYPELIB resource; S_OK or the failure.
+HRESULT RegisterLumboTypeLibrary(const std::wstring& dllPath);
+// Removes the registration; S_OK also when there was none.
+HRESULT UnregisterLumboTypeLibrary();
+
+// Unregisters on construction and destruction, so a test starts and leaves
+// the prefix without the registration.
+class TypeLibraryRegistration {
+public:
+    TypeLibraryRegistration() { UnregisterLumboTypeLibrary(); }
+    ~TypeLibraryRegistration() { UnregisterLumboTypeLibrary(); }
+    TypeLibraryRegistration(const TypeLibraryRegistration&) = delete;
+    TypeLibraryRegistration& operator=(const TypeLibraryRegistration&) = delete;
+};
+
+}  // namespace lumbo::test

@@ -19,3 +19,7 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return lumbo::_AtlModule.DllCanUnloadNow(); }
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return lumbo::_AtlModule.DllRegisterServer(); }
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return lumbo::_AtlModule.DllUnregisterServer(); }

@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+#include "server/registry_update.h"
+#include "server/server_registration.h"
 #include "shellext/context_menu.h"
 #include "shellext/overlay_handlers.h"
 
@@ -45,5 +47,13 @@ HRESULT ClumboExtModule::DllGetClassObject(REFCLSID clsid, REFIID iid, void** ou
 }
 
 HRESULT ClumboExtModule::DllCanUnloadNow() { return ModuleLockCount() == 0 ? S_OK : S_FALSE; }
+
+HRESULT ClumboExtModule::DllRegisterServer() { return RegisterServer(m_classObjects); }
+
+HRESULT ClumboExtModule::DllUnregisterServer() { return UnregisterServer(m_classObjects); }
+
+HRESULT ClumboExtModule::UpdateRegistryFromResource(UINT id, BOOL doRegister) {
+    return UpdateRegistryFromScript(id, doRegister, nullptr);
+}
 
 }  // namespace lumbo

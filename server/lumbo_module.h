@@ -16,6 +16,10 @@ public:
 
     HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** out);
     HRESULT DllCanUnloadNow();
+    HRESULT DllRegisterServer();
+    HRESULT DllUnregisterServer();
+
+    HRESULT UpdateRegistryFromResource(UINT id, BOOL doRegister) override;
 
 private:
     ClassObjectTable& m_classObjects;

@@ -4,7 +4,7 @@
 #include <new>
 #include <string>
 
-#include "server/app_id.h"
+#include "lumboExt.h"
 #include "server/module_instance.h"
 #include "server/reg_object.h"
 
@@ -28,7 +28,7 @@ std::wstring DoubleApostrophes(const wchar_t* path) {
 
 }  // namespace
 
-HRESULT AddCommonVariables(CRegObject& registrar) { return registrar.AddVariable(L"APPID", kAppIdText); }
+HRESULT AddCommonVariables(CRegObject& registrar) { return registrar.AddVariable(L"APPID", kLumboAppIdString); }
 
 HRESULT UpdateRegistryFromScriptFile(const wchar_t* modulePath, UINT resourceId, BOOL registerFlag,
                                      const RegistryVariable* extraVariables) {

@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include "resources/registry_script_ids.h"
-#include "server/app_id.h"
+#include "lumboExt.h"
 #include "server/registry_update.h"
 #include "tests/registry_dump.h"
 #include "tests/support/scratch_folder.h"
@@ -109,7 +109,7 @@ std::vector<OwnedTree> OwnedTrees(const std::string& modulePath) {
     return trees;
 }
 
-const RegistryVariable kAppIdVariables[] = {{L"APPID", lumbo::kAppIdText}, {nullptr, nullptr}};
+const RegistryVariable kAppIdVariables[] = {{L"APPID", kLumboAppIdString}, {nullptr, nullptr}};
 
 HRESULT RegisterAll(const std::wstring& dll) {
     HRESULT result = UpdateRegistryFromScriptFile(dll.c_str(), IDR_LUMBOEXT_APPID, TRUE, kAppIdVariables);

@@ -13,6 +13,7 @@
 #include "tests/frame/counting_outer.h"
 #include "tests/frame/type_library.h"
 #include "tests/support/installed_client.h"
+#include "tests/support/run_program.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/shell_selection.h"
 #include "tests/support/test_com_object.h"
@@ -53,27 +54,7 @@ std::wstring SelfPath() {
     return path;
 }
 
-// Runs a program to its end; its exit code, or -1 if it could not start.
-int RunProgram(const std::wstring& program, const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
-        return -1;
-    }
-    // Only a guard against a hang; no timing is asserted.
-    const DWORD waited = WaitForSingleObject(process.hProcess, 120000);
-    DWORD code = static_cast<DWORD>(-1);
-    if (waited == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    else TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
-}
-
-int Probe(const std::wstring& host) { return RunProgram(host, L"--probe \"" + test::BuiltDllPath() + L"\""); }
+int Probe(const std::wstring& host) { return test::RunProgram(host, L"--probe \"" + test::BuiltDllPath() + L"\""); }
 
 class DllTest : public ::testing::Test {
 protected:
@@ -118,8 +99,8 @@ TEST(HostAcceptance, TheClassVerifierInAnyLetterCaseAndNoCopyElsewhere) {
 TEST(HostAcceptance, TheRegistrationToolLoadsIt) {
     // regsvr32 exits 3 when the DLL does not load at all.
     const std::wstring regsvr32 = L"C:\\windows\\system32\\regsvr32.exe";
-    EXPECT_EQ(RunProgram(regsvr32, L"/s /u \"" + test::ScratchFolder().Path() + L"\\none.dll\""), 3);
-    EXPECT_NE(RunProgram(regsvr32, L"/s /u \"" + test::BuiltDllPath() + L"\""), 3);
+    EXPECT_EQ(test::RunProgram(regsvr32, L"/s /u \"" + test::ScratchFolder().Path() + L"\\none.dll\""), 3);
+    EXPECT_NE(test::RunProgram(regsvr32, L"/s /u \"" + test::BuiltDllPath() + L"\""), 3);
 }
 
 TEST_F(DllTest, OneCachedClassObjectPerClassThatLocksWhileHeld) {

@@ -78,11 +78,11 @@ echo "== the context menu of an item inside the folder"
 run "$host" menu "$sync\\synchronised.txt"
 
 echo
-echo "== the client uploads report.txt and marks it synchronised"
+echo "== the client uploads report.txt and marks it synchronised; the upload of uploading.txt fails"
 tell "status 1 $sync\\report.txt"
 run "$host" tree "$sync" | grep 'report.txt' || true
 tell "status 0 $sync\\report.txt"
-tell "status 2 $sync\\broken.pdf"
+tell "status 2 $sync\\uploading.txt"
 
 echo
 echo "== the folder again"

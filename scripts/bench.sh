@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Measures the overlay handlers against the floor of any overlay query and
+# prints a table (run on demand; never part of the tests).
+#   bash scripts/bench.sh [--quick]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh >/dev/null
+build="${LUMBO_BUILD_DIR:-build}"
+[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja >/dev/null
+cmake --build "$build" | tail -n 1
+build="$(cd "$build" && pwd)"
+
+# A prefix of its own, where the bench stands in as the class verifier: the
+# DLL loads into no other program.
+export LUMBO_WINEPREFIX="$build/bench-prefix"
+export LUMBO_NO_PREFIX_SETUP=1
+"$build/wine-run" cmd /c exit
+cp "$build/bin/overlay_bench.exe" "$LUMBO_WINEPREFIX/drive_c/windows/system32/verclsid.exe"
+mkdir -p "$LUMBO_WINEPREFIX/drive_c/lumbo-bench"
+cp "$build/bin/lumboExt.dll" "$LUMBO_WINEPREFIX/drive_c/lumbo-bench/lumboExt.dll"
+
+echo "overlay bench, $(date -u +%Y-%m-%d), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(wine --version)"
+"$build/wine-run" 'C:\windows\system32\verclsid.exe' 'C:\lumbo-bench\lumboExt.dll' 'C:\lumbo-bench' "$@"

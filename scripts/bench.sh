@@ -5,11 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh >/dev/null
-build="${LUMBO_BUILD_DIR:-build}"
-[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja >/dev/null
-cmake --build "$build" | tail -n 1
-build="$(cd "$build" && pwd)"
+. scripts/prepare-build.sh
 
 # A prefix of its own, where the bench stands in as the class verifier: the
 # DLL loads into no other program.

@@ -7,12 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh >/dev/null
-build="${LUMBO_BUILD_DIR:-build}"
-[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja >/dev/null
-cmake --build "$build" | tail -n 1
-
-build="$(cd "$build" && pwd)"
+. scripts/prepare-build.sh
 demo="$build/demo"
 mkdir -p "$demo"
 # A prefix of its own, where the shell host stands in as the class verifier.

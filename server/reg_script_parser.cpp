@@ -283,11 +283,8 @@ HRESULT CRegScriptParser::RegisterEntry(std::wstring& token, HKEY parent, Regist
     }
     if (IsKeyword(token, L"Val")) {
         std::wstring valueName;
-        result = ReadToken(valueName);
+        result = ReadValueName(valueName, token);
         if (FAILED(result)) return result;
-        result = ReadToken(token);
-        if (FAILED(result)) return result;
-        if (!BeginsWith(token, L'=')) return DISP_E_EXCEPTION;
         return SetScriptValue(parent, valueName.c_str(), token);
     }
     if (HasBackslash(token)) return DISP_E_EXCEPTION;
@@ -309,6 +306,15 @@ HRESULT CRegScriptParser::RegisterEntry(std::wstring& token, HKEY parent, Regist
     return S_OK;
 }
 
+// After "Val": the value's name, then the "=" that must follow it (left in `token`).
+HRESULT CRegScriptParser::ReadValueName(std::wstring& valueName, std::wstring& token) {
+    HRESULT result = ReadToken(valueName);
+    if (FAILED(result)) return result;
+    result = ReadToken(token);
+    if (FAILED(result)) return result;
+    return BeginsWith(token, L'=') ? S_OK : DISP_E_EXCEPTION;
+}
+
 HRESULT CRegScriptParser::UnregisterBlock(std::wstring& token, HKEY parent, bool recovery, int depth) {
     RegistryKey current;
     HRESULT result = ReadToken(token);
@@ -326,11 +332,8 @@ HRESULT CRegScriptParser::UnregisterBlock(std::wstring& token, HKEY parent, bool
         }
         if (IsKeyword(token, L"Val")) {
             std::wstring valueName;
-            result = ReadToken(valueName);
+            result = ReadValueName(valueName, token);
             if (FAILED(result)) return result;
-            result = ReadToken(token);
-            if (FAILED(result)) return result;
-            if (!BeginsWith(token, L'=')) return DISP_E_EXCEPTION;
             if (!recovery && mayDelete) {
                 HKEY writable = nullptr;
                 LONG status = RegOpenKeyExW(parent, nullptr, 0, KEY_WRITE, &writable);

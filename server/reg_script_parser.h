@@ -43,6 +43,7 @@ private:
     HRESULT UnregisterBlock(std::wstring& token, HKEY parent, bool recovery, int depth);
     HRESULT SetScriptValue(HKEY key, const wchar_t* valueName, std::wstring& token);
     HRESULT SkipAssignment(std::wstring& token);
+    HRESULT ReadValueName(std::wstring& valueName, std::wstring& token);
 
     const CRegObject& m_registrar;
     std::wstring m_text;

@@ -11,6 +11,8 @@
 #include <shlguid.h>
 #include <shlobj.h>
 
+#include "server/com_ptr.h"
+
 namespace lumbo::test {
 
 // The IID of each shell interface a test object may answer (MinGW's headers
@@ -67,31 +69,6 @@ private:
     std::atomic<ULONG> m_references{0};
 };
 
-// Releases a COM pointer at the end of a scope.
-template <class I>
-class ComPtr {
-public:
-    ComPtr() = default;
-    explicit ComPtr(I* pointer) : m_pointer(pointer) {}
-    ~ComPtr() { Reset(); }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-
-    I* Get() const { return m_pointer; }
-    I* operator->() const { return m_pointer; }
-    I** Out() {
-        Reset();
-        return &m_pointer;
-    }
-    void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-    explicit operator bool() const { return m_pointer != nullptr; }
-    void Reset() {
-        if (m_pointer != nullptr) m_pointer->Release();
-        m_pointer = nullptr;
-    }
-
-private:
-    I* m_pointer = nullptr;
-};
+using lumbo::ComPtr;
 
 }  // namespace lumbo::test

@@ -4,7 +4,7 @@
 #include <shlobj.h>
 #include <shlguid.h>
 
-#include "tools/shell_host/com_ptr.h"
+#include "tools/shell_host/com_apartment.h"
 #include "tools/shell_host/console_output.h"
 
 namespace lumbo::tools {

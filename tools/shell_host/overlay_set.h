@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "tools/shell_host/com_ptr.h"
+#include "tools/shell_host/com_apartment.h"
 
 namespace lumbo::tools {
 

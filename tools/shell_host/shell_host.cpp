@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tools/shell_host/com_ptr.h"
+#include "tools/shell_host/com_apartment.h"
 #include "tools/shell_host/console_output.h"
 #include "tools/shell_host/context_menu_probe.h"
 #include "tools/shell_host/diagnosis.h"

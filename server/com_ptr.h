@@ -2,13 +2,15 @@
 
 #include <objbase.h>
 
-namespace lumbo::tools {
+namespace lumbo {
 
-// Releases a COM pointer at the end of a scope.
+// Owns one reference to a COM interface and releases it at the end of a scope.
 template <class I>
 class ComPtr {
 public:
     ComPtr() = default;
+    // Takes over a reference the caller already holds.
+    explicit ComPtr(I* pointer) : m_pointer(pointer) {}
     ~ComPtr() { Reset(); }
     ComPtr(ComPtr&& other) noexcept : m_pointer(other.m_pointer) { other.m_pointer = nullptr; }
     ComPtr& operator=(ComPtr&& other) noexcept {
@@ -24,11 +26,15 @@ public:
 
     I* Get() const { return m_pointer; }
     I* operator->() const { return m_pointer; }
-    void** OutVoid() {
-        Reset();
-        return reinterpret_cast<void**>(&m_pointer);
-    }
     explicit operator bool() const { return m_pointer != nullptr; }
+
+    // For functions that hand out a new reference.
+    I** Out() {
+        Reset();
+        return &m_pointer;
+    }
+    void** OutVoid() { return reinterpret_cast<void**>(Out()); }
+
     void Reset() {
         if (m_pointer != nullptr) m_pointer->Release();
         m_pointer = nullptr;
@@ -38,18 +44,4 @@ private:
     I* m_pointer = nullptr;
 };
 
-// CoInitialize for one thread, undone at the end of the scope.
-class ComApartment {
-public:
-    ComApartment() : m_result(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(m_result)) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT m_result;
-};
-
-}  // namespace lumbo::tools
+}  // namespace lumbo

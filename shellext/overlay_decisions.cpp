@@ -36,7 +36,8 @@ bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder) {
     if (!monitoredFolder.empty() && ansiPath.find(monitoredFolder) == std::string::npos) return false;
     TraceLine("=================In MonDir====================\n");
 
-    if (StatusListContains(query.store, FileStatus::Pending, utf8Path)) return true;
+    const ListedStatus listed = ReadListedStatus(query.store, utf8Path);
+    if (listed.pending) return true;
     TraceLine("=================After Uploading====================\n");
 
     if (monitoredFolder.empty()) return false;
@@ -46,7 +47,7 @@ bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder) {
 
     if (HasPendingBelow(query.store, utf8Path)) return true;
     // Not listed yet: the client has still to upload it.
-    return !IsListed(query.store, utf8Path);
+    return !listed.listed;
 }
 
 }  // namespace lumbo

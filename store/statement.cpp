@@ -27,6 +27,8 @@ bool Statement::Bind(int index, std::string_view text) {
 
 bool Statement::Step() { return m_statement != nullptr && sqlite3_step(m_statement) == SQLITE_ROW; }
 
+int Statement::ColumnInt(int column) { return sqlite3_column_int(m_statement, column); }
+
 const char* Statement::ColumnText(int column) {
     return reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
 }

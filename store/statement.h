@@ -27,6 +27,7 @@ public:
 
     // Column of the current row as NUL-terminated text; null for NULL.
     const char* ColumnText(int column);
+    int ColumnInt(int column);
 
 private:
     sqlite3_stmt* m_statement = nullptr;

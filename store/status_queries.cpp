@@ -16,6 +16,8 @@ namespace {
 constexpr char kStatusListStatement[] =
     "select local_filename from file_status where status = ?1 and local_filename = ?2";
 constexpr char kListedStatement[] = "select local_filename from file_status where local_filename = ?1";
+constexpr char kListedStatusStatement[] =
+    "select local_filename, status from file_status where local_filename = ?1";
 constexpr char kPendingBelowStatement[] =
     "select status from file_status where local_filename like ?1 escape '|' and status = 1 limit 1";
 
@@ -50,6 +52,22 @@ bool IsListed(sqlite3* connection, std::string_view utf8Path) {
     Statement statement(connection, kListedStatement);
     if (!statement || !statement.Bind(1, utf8Path)) return false;
     return AnyRowEquals(statement, utf8Path);
+}
+
+ListedStatus ReadListedStatus(sqlite3* connection, std::string_view utf8Path) {
+    ListedStatus found;
+    Statement statement(connection, kListedStatusStatement);
+    if (!statement || !statement.Bind(1, utf8Path)) return found;
+    while (statement.Step()) {
+        const char* text = statement.ColumnText(0);
+        if (text == nullptr || std::string_view(text) != utf8Path) continue;
+        found.listed = true;
+        if (statement.ColumnInt(1) == static_cast<int>(FileStatus::Pending)) {
+            found.pending = true;
+            break;
+        }
+    }
+    return found;
 }
 
 std::string FolderContentPattern(std::string_view utf8Folder) {

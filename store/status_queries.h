@@ -16,6 +16,14 @@ bool StatusListContains(sqlite3* connection, FileStatus status, std::string_view
 // Whether the client lists the path at all, with any status.
 bool IsListed(sqlite3* connection, std::string_view utf8Path);
 
+// How the client lists a path: at all, and with status 1 among its rows. One
+// lookup, where asking the status-1 list and then the listed test would be two.
+struct ListedStatus {
+    bool listed = false;
+    bool pending = false;
+};
+ListedStatus ReadListedStatus(sqlite3* connection, std::string_view utf8Path);
+
 // Whether the path is an existing folder with an entry of status 1 anywhere
 // beneath it. ASCII letters of the folder match without regard to case.
 bool HasPendingBelow(sqlite3* connection, std::string_view utf8Path);

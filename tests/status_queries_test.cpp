@@ -101,6 +101,25 @@ TEST_F(StatusQueriesTest, IsListedFindsAnyStatus) {
     EXPECT_FALSE(IsListed(store.get(), "C:\\S\\' or '1'='1"));
 }
 
+TEST_F(StatusQueriesTest, ListedStatusAgreesWithTheTwoLookups) {
+    const StatusStore store = Open({
+        {"C:\\S\\a.txt", 0},
+        {"C:\\S\\b.txt", 1},
+        {"C:\\S\\both.txt", 2},
+        {"C:\\S\\both.txt", 1},
+        {"C:\\Sync\\Bob's.txt", 1},
+    });
+    for (const char* path : {"C:\\S\\a.txt", "C:\\S\\b.txt", "C:\\S\\both.txt", "C:\\S\\B.txt",
+                             "C:\\Sync\\Bob's.txt", "C:\\S\\none", ""}) {
+        const ListedStatus listed = ReadListedStatus(store.get(), path);
+        EXPECT_EQ(listed.listed, IsListed(store.get(), path)) << path;
+        EXPECT_EQ(listed.pending, StatusListContains(store.get(), FileStatus::Pending, path)) << path;
+    }
+    EXPECT_TRUE(ReadListedStatus(store.get(), "C:\\S\\both.txt").pending);
+    EXPECT_FALSE(ReadListedStatus(store.get(), "C:\\S\\a.txt").pending);
+    EXPECT_TRUE(ReadListedStatus(store.get(), "C:\\S\\a.txt").listed);
+}
+
 TEST_F(StatusQueriesTest, PendingBelowAFolder) {
     struct Case {
         const char* name;

@@ -46,7 +46,9 @@ STDMETHODIMP ClumboShlExt::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT id
 }
 
 STDMETHODIMP ClumboShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici) {
-    if (pici == nullptr || HIWORD(reinterpret_cast<UINT_PTR>(pici->lpVerb)) != 0) return E_INVALIDARG;
+    // A verb string is any pointer above 0xFFFF; HIWORD would see only bits
+    // 16 to 31 and take a 64-bit pointer for a command offset.
+    if (pici == nullptr || (reinterpret_cast<UINT_PTR>(pici->lpVerb) >> 16) != 0) return E_INVALIDARG;
     try {
         switch (LOWORD(reinterpret_cast<UINT_PTR>(pici->lpVerb))) {
             case kCopyToSyncFolder: return CopySelection();

@@ -2,6 +2,7 @@
 // folder of the test prefix (headless, so a name conflict returns at once), the
 // web address handed to a stand-in browser, and the clipboard as another
 // process reads it.
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,16 @@ TEST_F(CommandTest, VerbStringsAndUnknownOffsetsAreRefused) {
     EXPECT_EQ(Menu()->InvokeCommand(nullptr), E_INVALIDARG);
     // Nothing selected yet: nothing to copy.
     EXPECT_EQ(Invoke(Menu(), 0u), S_OK);
+
+    // A verb string above 4 GiB whose bits 16 to 31 are zero is still a string.
+    void* high = nullptr;
+    for (ULONG_PTR address = 0x10000000000ull; high == nullptr && address < 0x100000000000ull; address <<= 1)
+        high = VirtualAlloc(reinterpret_cast<void*>(address), 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    ASSERT_NE(high, nullptr) << "no memory could be placed above 4 GiB";
+    ASSERT_EQ(reinterpret_cast<ULONG_PTR>(high) & 0xFFFFFFFFull, 0u);
+    std::memcpy(high, "copy", 5);
+    EXPECT_EQ(Invoke(Menu(), static_cast<LPCSTR>(high)), E_INVALIDARG);
+    VirtualFree(high, 0, MEM_RELEASE);
 }
 
 TEST_F(CommandTest, CopiesFilesAndFolderTreesIntoTheSynchronisedFolder) {

@@ -41,7 +41,7 @@ BenchLayout::BenchLayout(std::wstring workFolder)
     : m_install(workFolder + L"\\install"), m_sync(workFolder + L"\\Sync") {
     SHCreateDirectoryExW(nullptr, (m_install + L"\\files").c_str(), nullptr);
     SHCreateDirectoryExW(nullptr, (m_sync + L"\\Reports\\2026").c_str(), nullptr);
-    WriteText(ItemPath(), "measured\r\n");
+    for (int status = 0; status < 3; ++status) WriteText(ItemPath(status), "measured\r\n");
     std::string filter;
     for (int i = 0; i < 19; ++i) filter += "^~\\$.*\\.tmp" + std::to_string(i) + "$\n";
     filter += "\\.partial$\n";
@@ -49,7 +49,9 @@ BenchLayout::BenchLayout(std::wstring workFolder)
     SetInstallFolder(m_install);
 }
 
-std::wstring BenchLayout::ItemPath() const { return m_sync + L"\\Reports\\2026\\summary.docx"; }
+std::wstring BenchLayout::ItemPath(int status) const {
+    return m_sync + L"\\Reports\\2026\\summary" + std::to_wstring(status) + L".docx";
+}
 
 void BenchLayout::WriteDatabase(int rows, bool withFilenameIndex) const {
     const std::wstring path = m_install + kDatabaseFileSuffix;
@@ -66,12 +68,14 @@ void BenchLayout::WriteDatabase(int rows, bool withFilenameIndex) const {
     sqlite3_prepare_v2(connection, "insert into file_status values (?1, ?2)", -1, &insert, nullptr);
     const std::string sync = WideToUtf8(m_sync);
     for (int i = 0; i < rows; ++i) {
-        // The measured item sits in the middle of the table.
-        const std::string name = i == rows / 2 ? WideToUtf8(ItemPath())
-                                               : sync + "\\folder" + std::to_string(i / 1000) + "\\file" +
-                                                     std::to_string(i) + ".txt";
+        std::string name = sync + "\\folder" + std::to_string(i / 1000) + "\\file" + std::to_string(i) + ".txt";
+        int status = i % 3;
+        if (i == rows / 2 || i == rows / 2 + 1) {
+            status = i == rows / 2 ? 0 : 2;
+            name = WideToUtf8(ItemPath(status));
+        }
         sqlite3_bind_text(insert, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(insert, 2, i == rows / 2 ? 0 : i % 3);
+        sqlite3_bind_int(insert, 2, status);
         sqlite3_step(insert);
         sqlite3_reset(insert);
     }

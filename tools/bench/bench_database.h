@@ -10,12 +10,14 @@ class BenchLayout {
 public:
     explicit BenchLayout(std::wstring workFolder);
 
-    // Replaces the database by one of `rows` rows (the measured item among
-    // them, listed as synchronised), with or without the client's index.
+    // Replaces the database by one of `rows` rows, with or without the
+    // client's index. The synchronised and the failed item sit in the middle
+    // of the table; the pending one is not listed (the longest road).
     void WriteDatabase(int rows, bool withFilenameIndex) const;
 
-    // An existing file inside the synchronised folder.
-    std::wstring ItemPath() const;
+    // Existing files inside the synchronised folder that each handler badges:
+    // 0 listed synchronised, 1 not listed yet, 2 listed failed.
+    std::wstring ItemPath(int status) const;
 
 private:
     std::wstring m_install;

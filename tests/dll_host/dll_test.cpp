@@ -227,14 +227,6 @@ TEST_F(DllTest, AggregationOnlyForIUnknownAndDelegatingToTheOuterObject) {
     }
 }
 
-std::wstring TypeName(ITypeInfo* info) {
-    BSTR name = nullptr;
-    if (FAILED(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr))) return L"?";
-    std::wstring text(name, SysStringLen(name));
-    SysFreeString(name);
-    return text;
-}
-
 TEST_F(DllTest, AutomationFromTheRegisteredTypeLibrary) {
     constexpr LCID kLocale = 0x0409;
     test::TypeLibraryRegistration registration;  // none before, none after
@@ -274,7 +266,7 @@ TEST_F(DllTest, AutomationFromTheRegisteredTypeLibrary) {
         ASSERT_EQ(byIndex0->GetTypeAttr(&type), S_OK);
         EXPECT_TRUE(IsEqualGUID(type->guid, *row.dual));
         byIndex0->ReleaseTypeAttr(type);
-        EXPECT_EQ(WideToUtf8(TypeName(byIndex0.Get())), std::string("I") + (row.name + 1));
+        EXPECT_EQ(WideToUtf8(test::DocumentedName(byIndex0.Get())), std::string("I") + (row.name + 1));
 
         // The cache answers the exact name; the other case is the type information's.
         LPOLESTR exact[] = {const_cast<LPOLESTR>(L"GetIDsOfNames")};

@@ -15,14 +15,6 @@ namespace {
 
 using test::ComPtr;
 
-std::wstring Name(ITypeInfo* info, MEMBERID id = MEMBERID_NIL) {
-    BSTR name = nullptr;
-    if (FAILED(info->GetDocumentation(id, &name, nullptr, nullptr, nullptr))) return L"?";
-    std::wstring text(name, SysStringLen(name));
-    SysFreeString(name);
-    return text;
-}
-
 TEST(TypeLibrary, HoldsTheFourClassesAndTheirDualInterfaces) {
     ComPtr<ITypeLib> library;
     ASSERT_EQ(LoadTypeLibEx(test::BuiltDllPath().c_str(), REGKIND_NONE, library.Out()), S_OK);
@@ -54,7 +46,7 @@ TEST(TypeLibrary, HoldsTheFourClassesAndTheirDualInterfaces) {
         ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
         EXPECT_EQ(type->typekind, rows[i].kind);
         EXPECT_TRUE(IsEqualGUID(type->guid, *rows[i].guid));
-        EXPECT_EQ(Name(info.Get()), rows[i].name);
+        EXPECT_EQ(test::DocumentedName(info.Get()), rows[i].name);
         EXPECT_EQ(type->wMajorVerNum, 0);
         if (rows[i].kind == TKIND_COCLASS) {
             EXPECT_TRUE(type->wTypeFlags & TYPEFLAG_FCANCREATE);
@@ -66,7 +58,7 @@ TEST(TypeLibrary, HoldsTheFourClassesAndTheirDualInterfaces) {
             ComPtr<ITypeInfo> implemented;
             ASSERT_EQ(info->GetRefTypeOfImplType(0, &reference), S_OK);
             ASSERT_EQ(info->GetRefTypeInfo(reference, implemented.Out()), S_OK);
-            EXPECT_EQ(Name(implemented.Get()), rows[i + 1].name);
+            EXPECT_EQ(test::DocumentedName(implemented.Get()), rows[i + 1].name);
         } else {
             const WORD wanted = TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE;
             EXPECT_EQ(type->wTypeFlags & wanted, wanted);
@@ -143,7 +135,7 @@ TEST_F(TypeInfoHolderTest, LoadsOnceRegisteredCachesNamesAndReleasesAtTerminatio
     ASSERT_EQ(m_first->GetTypeInfo(0, kLocale, byFirst.Out()), S_OK);
     ASSERT_EQ(m_second->GetTypeInfo(5, kLocale, bySecond.Out()), S_OK);
     EXPECT_EQ(byFirst.Get(), bySecond.Get());
-    EXPECT_EQ(Name(byFirst.Get()), L"IlumboExt0");
+    EXPECT_EQ(test::DocumentedName(byFirst.Get()), L"IlumboExt0");
 
     // The richer interface is kept when offered.
     ComPtr<ITypeInfo2> richer;

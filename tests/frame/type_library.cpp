@@ -31,4 +31,12 @@ HRESULT UnregisterLumboTypeLibrary() {
     return result == TYPE_E_REGISTRYACCESS || result == TYPE_E_LIBNOTREGISTERED ? S_OK : result;
 }
 
+std::wstring DocumentedName(ITypeInfo* info, MEMBERID id) {
+    BSTR name = nullptr;
+    if (FAILED(info->GetDocumentation(id, &name, nullptr, nullptr, nullptr))) return L"?";
+    std::wstring text(name, SysStringLen(name));
+    SysFreeString(name);
+    return text;
+}
+
 }  // namespace lumbo::test

@@ -18,6 +18,9 @@ HRESULT RegisterLumboTypeLibrary(const std::wstring& dllPath);
 // Removes the registration; S_OK also when there was none.
 HRESULT UnregisterLumboTypeLibrary();
 
+// The name ITypeInfo documents for a member (or the type itself), "?" if none.
+std::wstring DocumentedName(ITypeInfo* info, MEMBERID id = MEMBERID_NIL);
+
 // Unregisters on construction and destruction, so a test starts and leaves
 // the prefix without the registration.
 class TypeLibraryRegistration {

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "server/reg_script_parser.h"
+#include "store/unique_handle.h"
 
 namespace lumbo {
 
@@ -15,21 +16,6 @@ HRESULT LastErrorAsFailure() {
     const HRESULT result = HResultFromWin32(static_cast<LONG>(GetLastError()));
     return SUCCEEDED(result) ? E_FAIL : result;
 }
-
-// A module loaded as a data file; freed once.
-class DataModule {
-public:
-    explicit DataModule(LPCWSTR file) : m_module(LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
-    ~DataModule() {
-        if (m_module != nullptr) FreeLibrary(m_module);
-    }
-    DataModule(const DataModule&) = delete;
-    DataModule& operator=(const DataModule&) = delete;
-    HMODULE Get() const { return m_module; }
-
-private:
-    HMODULE m_module;
-};
 
 }  // namespace
 
@@ -97,8 +83,8 @@ HRESULT CRegObject::ApplyScript(std::wstring_view script, BOOL registerFlag) {
 HRESULT CRegObject::ApplyScriptResource(LPCWSTR moduleFile, UINT resourceId, LPCWSTR resourceType,
                                         BOOL registerFlag) {
     if (moduleFile == nullptr || resourceType == nullptr) return E_INVALIDARG;
-    const DataModule module(moduleFile);
-    if (module.Get() == nullptr) return LastErrorAsFailure();
+    const UniqueModule module(LoadLibraryExW(moduleFile, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!module) return LastErrorAsFailure();
     HRSRC found = FindResourceW(module.Get(), MAKEINTRESOURCEW(resourceId), resourceType);
     if (found == nullptr) return LastErrorAsFailure();
     HGLOBAL loaded = LoadResource(module.Get(), found);

@@ -21,9 +21,7 @@ enum Command : UINT { kCopyToSyncFolder = 0, kOpenWebAddress = 1, kEmptyClipboar
 ClumboShlExt::ClumboShlExt()
     : m_menuBitmap(LoadBitmapW(ModuleInstance(), MAKEINTRESOURCEW(kMenuBitmapId))) {}
 
-ClumboShlExt::~ClumboShlExt() {
-    if (m_menuBitmap != nullptr) DeleteObject(m_menuBitmap);
-}
+ClumboShlExt::~ClumboShlExt() = default;
 
 STDMETHODIMP ClumboShlExt::Initialize(PCIDLIST_ABSOLUTE /*pidlFolder*/, IDataObject* pdtobj,
                                       HKEY /*hkeyProgID*/) {
@@ -42,7 +40,7 @@ STDMETHODIMP ClumboShlExt::Initialize(PCIDLIST_ABSOLUTE /*pidlFolder*/, IDataObj
 
 STDMETHODIMP ClumboShlExt::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT /*idCmdLast*/,
                                             UINT uFlags) {
-    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, AddMenuItems(hmenu, indexMenu, idCmdFirst, uFlags, m_menuBitmap));
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, AddMenuItems(hmenu, indexMenu, idCmdFirst, uFlags, m_menuBitmap.Get()));
 }
 
 STDMETHODIMP ClumboShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici) {

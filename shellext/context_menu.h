@@ -14,6 +14,7 @@
 #include "lumboExt.h"
 #include "server/com_object.h"
 #include "server/dispatch_impl.h"
+#include "store/unique_handle.h"
 
 namespace lumbo {
 
@@ -51,7 +52,7 @@ private:
 
     wchar_t m_pathBuffer[MAX_PATH] = {};
     wchar_t m_syncFolder[MAX_PATH] = {};
-    HBITMAP m_menuBitmap = nullptr;
+    const UniqueGdiObject<HBITMAP> m_menuBitmap;
     std::vector<std::wstring> m_selection;
 };
 

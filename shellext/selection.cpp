@@ -63,7 +63,7 @@ bool ReadSelection(IDataObject* dataObject, wchar_t (&scratch)[MAX_PATH], std::v
 
 bool ReadSyncFolder(wchar_t (&folder)[MAX_PATH]) {
     std::fill(std::begin(folder), std::end(folder), L'\0');
-    const RegistryKey key = RegistryKey::Open(HKEY_LOCAL_MACHINE, kSyncFolderKey, KEY_READ);
+    const RegistryKey key = OpenRegistryKey(HKEY_LOCAL_MACHINE, kSyncFolderKey, KEY_READ);
     if (!key) return false;
     const std::optional<std::wstring> value = ReadStringValue(key.Get(), kSyncFolderValue, kSyncFolderMaxBytes);
     if (!value || value->empty() || value->size() >= MAX_PATH) return false;

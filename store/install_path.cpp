@@ -14,7 +14,7 @@ constexpr DWORD kInstallPathMaxBytes = 1024;
 }  // namespace
 
 std::wstring ReadInstallPath() {
-    const RegistryKey key = RegistryKey::Open(HKEY_LOCAL_MACHINE, kInstallPathKey, KEY_READ);
+    const RegistryKey key = OpenRegistryKey(HKEY_LOCAL_MACHINE, kInstallPathKey, KEY_READ);
     if (!key) return {};
     return ReadStringValue(key.Get(), nullptr, kInstallPathMaxBytes).value_or(std::wstring());
 }

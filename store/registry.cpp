@@ -4,7 +4,7 @@
 
 namespace lumbo {
 
-RegistryKey RegistryKey::Open(HKEY root, const wchar_t* subKey, REGSAM access) {
+RegistryKey OpenRegistryKey(HKEY root, const wchar_t* subKey, REGSAM access) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(root, subKey, 0, access, &key) != ERROR_SUCCESS) return RegistryKey();
     return RegistryKey(key);

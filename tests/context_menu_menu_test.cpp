@@ -7,6 +7,7 @@
 #include "server/module_instance.h"
 #include "shellext/context_menu.h"
 #include "shellext/menu_items.h"
+#include "store/unique_handle.h"
 #include "tests/support/shell_selection.h"
 #include "tests/support/test_com_object.h"
 
@@ -15,21 +16,13 @@ namespace {
 
 using Handler = test::TestComObject<ClumboShlExt, IShellExtInit, IContextMenu>;
 
-// Owns a popup menu that already holds `count` items of the host.
-class PopupMenu {
-public:
-    explicit PopupMenu(int count) : m_menu(CreatePopupMenu()) {
-        for (int i = 0; i < count; ++i)
-            AppendMenuW(m_menu, MF_STRING, 1 + i, (L"host " + std::to_wstring(i)).c_str());
-    }
-    ~PopupMenu() { DestroyMenu(m_menu); }
-    PopupMenu(const PopupMenu&) = delete;
-    PopupMenu& operator=(const PopupMenu&) = delete;
-    HMENU Get() const { return m_menu; }
-
-private:
-    HMENU m_menu;
-};
+// A popup menu that already holds `count` items of the host.
+UniqueMenu HostMenu(int count) {
+    UniqueMenu menu(CreatePopupMenu());
+    for (int i = 0; i < count; ++i)
+        AppendMenuW(menu.Get(), MF_STRING, 1 + i, (L"host " + std::to_wstring(i)).c_str());
+    return menu;
+}
 
 struct ItemRead {
     UINT type;
@@ -92,7 +85,7 @@ TEST(MenuTest, AddsOneItemBetweenSeparatorsUnlessOnlyDefaultsOrVerbsAreAsked) {
     const test::ComPtr<Handler> handler(Handler::Create());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const PopupMenu menu(7);
+        const UniqueMenu menu = HostMenu(7);
         EXPECT_EQ(handler->QueryContextMenu(menu.Get(), 5, 100, 200, c.flags), c.expected);
         if (c.expected == S_OK) {
             EXPECT_EQ(GetMenuItemCount(menu.Get()), 7);
@@ -106,7 +99,7 @@ TEST(MenuTest, AddsOneItemBetweenSeparatorsUnlessOnlyDefaultsOrVerbsAreAsked) {
     }
 
     // A second query inserts the entries again where asked.
-    const PopupMenu menu(0);
+    const UniqueMenu menu = HostMenu(0);
     EXPECT_EQ(handler->QueryContextMenu(menu.Get(), 0, 7, 7, CMF_NORMAL), 1);
     EXPECT_EQ(handler->QueryContextMenu(menu.Get(), 3, 8, 8, CMF_NORMAL), 1);
     ASSERT_EQ(GetMenuItemCount(menu.Get()), 6);
@@ -137,7 +130,7 @@ TEST(MenuTest, ItemWithoutBitmapWhenTheResourceIsAbsent) {
     SetModuleInstance(module);
     {
         const test::ComPtr<Handler> handler(Handler::Create());
-        const PopupMenu menu(2);
+        const UniqueMenu menu = HostMenu(2);
         EXPECT_EQ(handler->QueryContextMenu(menu.Get(), 1, 40, 40, CMF_NORMAL), 1);
         ASSERT_EQ(GetMenuItemCount(menu.Get()), 5);
         ExpectOurEntries(menu.Get(), 1, 40, false);

@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include "resources/resource_ids.h"
+#include "store/unique_handle.h"
+#include "tests/support/built_dll.h"
 
 namespace {
 
@@ -28,31 +30,21 @@ struct GroupIconEntry {
 };
 #pragma pack(pop)
 
-std::wstring BuiltDllPath() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.rfind(L'\\')) + L"\\lumboExt.dll";
-}
-
 class IconResources : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dll = LoadLibraryExW(BuiltDllPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(m_dll, nullptr) << "lumboExt.dll not found beside the test";
-    }
-    void TearDown() override {
-        if (m_dll != nullptr) FreeLibrary(m_dll);
+        m_dll.Reset(LoadLibraryExW(lumbo::test::BuiltDllPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        ASSERT_TRUE(m_dll) << "lumboExt.dll not found beside the test";
     }
 
     std::vector<BYTE> Resource(int id, LPCWSTR type) const {
-        HRSRC found = FindResourceW(m_dll, MAKEINTRESOURCEW(id), type);
+        HRSRC found = FindResourceW(m_dll.Get(), MAKEINTRESOURCEW(id), type);
         if (found == nullptr) return {};
-        const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(m_dll, found)));
-        return std::vector<BYTE>(data, data + SizeofResource(m_dll, found));
+        const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(m_dll.Get(), found)));
+        return std::vector<BYTE>(data, data + SizeofResource(m_dll.Get(), found));
     }
 
-    HMODULE m_dll = nullptr;
+    lumbo::UniqueModule m_dll;
 };
 
 struct ExpectedImage {
@@ -139,9 +131,9 @@ TEST_F(IconResources, TransparentButForTheBadgeInTheLowerRight) {
 TEST_F(IconResources, TheShellCanLoadThem) {
     for (const ExpectedGroup& group : kGroups) {
         for (const int size : {16, 32, 48}) {
-            HICON icon = static_cast<HICON>(LoadImageW(m_dll, MAKEINTRESOURCEW(group.id), IMAGE_ICON, size, size, 0));
-            EXPECT_NE(icon, nullptr) << group.id << " at " << size;
-            if (icon != nullptr) DestroyIcon(icon);
+            const lumbo::UniqueIcon icon(
+                static_cast<HICON>(LoadImageW(m_dll.Get(), MAKEINTRESOURCEW(group.id), IMAGE_ICON, size, size, 0)));
+            EXPECT_TRUE(icon) << group.id << " at " << size;
         }
     }
 }

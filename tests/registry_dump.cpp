@@ -75,7 +75,7 @@ void DumpInto(HKEY key, const std::string& relative, std::vector<std::string>& l
         wchar_t name[256];
         DWORD nameUnits = 256;
         if (RegEnumKeyExW(key, index, name, &nameUnits, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        RegistryKey child = RegistryKey::Open(key, name, KEY_READ);
+        RegistryKey child = OpenRegistryKey(key, name, KEY_READ);
         const std::string childName = Utf8(name, nameUnits);
         if (child) DumpInto(child.Get(), relative == "." ? childName : relative + "\\" + childName, lines);
     }
@@ -85,7 +85,7 @@ void DumpInto(HKEY key, const std::string& relative, std::vector<std::string>& l
 
 std::vector<std::string> DumpKeyTree(HKEY root, const std::wstring& path) {
     std::vector<std::string> lines;
-    RegistryKey key = RegistryKey::Open(root, path.c_str(), KEY_READ);
+    RegistryKey key = OpenRegistryKey(root, path.c_str(), KEY_READ);
     if (!key) return lines;
     DumpInto(key.Get(), ".", lines);
     std::sort(lines.begin(), lines.end());
@@ -93,7 +93,7 @@ std::vector<std::string> DumpKeyTree(HKEY root, const std::wstring& path) {
 }
 
 bool KeyExists(HKEY root, const std::wstring& path) {
-    return static_cast<bool>(RegistryKey::Open(root, path.c_str(), KEY_READ));
+    return static_cast<bool>(OpenRegistryKey(root, path.c_str(), KEY_READ));
 }
 
 void DeleteTree(HKEY root, const std::wstring& path) { RegDeleteTreeW(root, path.c_str()); }

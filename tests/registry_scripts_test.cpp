@@ -11,12 +11,14 @@
 #include "lumboExt.h"
 #include "server/registry_update.h"
 #include "tests/registry_dump.h"
+#include "tests/support/built_dll.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
 
 using lumbo::RegistryVariable;
 using lumbo::UpdateRegistryFromScriptFile;
+using lumbo::test::BuiltDllPath;
 using lumbo::test::DumpKeyTree;
 using lumbo::test::KeyExists;
 using Lines = std::vector<std::string>;
@@ -55,13 +57,6 @@ std::string Utf8(const std::wstring& text) {
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), bytes, nullptr,
                         nullptr);
     return out;
-}
-
-std::wstring BuiltDllPath() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.rfind(L'\\')) + L"\\lumboExt.dll";
 }
 
 Lines Sorted(Lines lines) {

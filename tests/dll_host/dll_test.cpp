@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include "lumboExt.h"
+#include "store/unique_handle.h"
 #include "tests/dll_host/loaded_dll.h"
 #include "tests/frame/counting_outer.h"
 #include "tests/frame/type_library.h"
@@ -354,20 +355,19 @@ TEST_F(DllBehaviourTest, MenuAnswersThroughTheExports) {
     EXPECT_EQ(init->Initialize(nullptr, outside.Get(), nullptr), S_OK);
     ComPtr<IContextMenu> menu;
     ASSERT_EQ(init->QueryInterface(IID_IContextMenu, menu.OutVoid()), S_OK);
-    HMENU popup = CreatePopupMenu();
-    ASSERT_NE(popup, nullptr);
-    EXPECT_EQ(menu->QueryContextMenu(popup, 0, 100, 200, CMF_NORMAL), 1);
+    const UniqueMenu popup(CreatePopupMenu());
+    ASSERT_TRUE(popup);
+    EXPECT_EQ(menu->QueryContextMenu(popup.Get(), 0, 100, 200, CMF_NORMAL), 1);
     wchar_t text[64] = {};
     MENUITEMINFOW item = {};
     item.cbSize = sizeof item;
     item.fMask = MIIM_ID | MIIM_STRING | MIIM_CHECKMARKS;
     item.dwTypeData = text;
     item.cch = 64;
-    ASSERT_TRUE(GetMenuItemInfoW(popup, 1, TRUE, &item));
+    ASSERT_TRUE(GetMenuItemInfoW(popup.Get(), 1, TRUE, &item));
     EXPECT_EQ(item.wID, 100u);
     EXPECT_EQ(std::wstring(text), L" \u53D1\u9001\u5230Orvek\u7F51\u76D8");
     EXPECT_NE(item.hbmpUnchecked, nullptr);
-    DestroyMenu(popup);
 
     ComPtr<IShellExtInit> refused;
     ASSERT_EQ(Dll().Create(CLSID_lumboShlExt, IID_IShellExtInit, refused.OutVoid()), S_OK);

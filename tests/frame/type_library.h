@@ -8,10 +8,9 @@
 #include <windows.h>
 #include <oaidl.h>
 
-namespace lumbo::test {
+#include "tests/support/built_dll.h"
 
-// The built DLL beside the running test program, or LUMBO_DLL if set.
-std::wstring BuiltDllPath();
+namespace lumbo::test {
 
 // RegisterTypeLib on the DLL's TYPELIB resource; S_OK or the failure.
 HRESULT RegisterLumboTypeLibrary(const std::wstring& dllPath);

@@ -113,7 +113,7 @@ void SyncFolderKey::SetOtherValueOnly() {
 
 SchemeHandler::SchemeHandler(const std::wstring& scheme, const std::wstring& command) : m_scheme(scheme) {
     const std::wstring key = scheme + L"\\shell\\open\\command";
-    if (const RegistryKey existing = RegistryKey::Open(HKEY_CLASSES_ROOT, key.c_str(), KEY_READ)) {
+    if (const RegistryKey existing = OpenRegistryKey(HKEY_CLASSES_ROOT, key.c_str(), KEY_READ)) {
         if (std::optional<std::wstring> value = ReadStringValue(existing.Get(), nullptr, 4096)) {
             m_hadCommand = true;
             m_earlierCommand = *value;

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <shlguid.h>
 
+#include "store/unique_handle.h"
 #include "tools/shell_host/com_apartment.h"
 #include "tools/shell_host/console_output.h"
 
@@ -93,11 +94,11 @@ int ProbeContextMenu(const std::vector<std::wstring>& selection, bool invoke) {
     }
     ComPtr<IContextMenu> contextMenu;
     if (FAILED(init->QueryInterface(IID_IContextMenu, contextMenu.OutVoid()))) return 1;
-    HMENU menu = CreatePopupMenu();
-    const HRESULT queried = contextMenu->QueryContextMenu(menu, 0, kFirstCommand, 0x7FFF, CMF_NORMAL);
+    const UniqueMenu menu(CreatePopupMenu());
+    const HRESULT queried = contextMenu->QueryContextMenu(menu.Get(), 0, kFirstCommand, 0x7FFF, CMF_NORMAL);
     PrintUtf8(L"QueryContextMenu: " + Hex(queried) + L", " + std::to_wstring(HRESULT_CODE(queried)) +
               L" command(s)\n");
-    PrintMenu(menu);
+    PrintMenu(menu.Get());
     int status = 0;
     if (invoke) {
         CMINVOKECOMMANDINFO command = {};
@@ -108,7 +109,6 @@ int ProbeContextMenu(const std::vector<std::wstring>& selection, bool invoke) {
         PrintUtf8(L"InvokeCommand(0): " + Hex(invoked) + L"\n");
         status = SUCCEEDED(invoked) ? 0 : 1;
     }
-    DestroyMenu(menu);
     return status;
 }
 

@@ -5,6 +5,8 @@
 
 #include <shellapi.h>
 
+#include "store/unique_handle.h"
+
 namespace lumbo::tools {
 
 namespace {
@@ -12,36 +14,6 @@ namespace {
 constexpr int kRowHeight = 40;
 constexpr int kWidth = 640;
 constexpr int kIconSize = 32;
-
-// Owns a GDI object.
-template <class Handle>
-class GdiObject {
-public:
-    explicit GdiObject(Handle handle) : m_handle(handle) {}
-    ~GdiObject() {
-        if (m_handle != nullptr) DeleteObject(m_handle);
-    }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    Handle Get() const { return m_handle; }
-
-private:
-    Handle m_handle;
-};
-
-class IconHandle {
-public:
-    explicit IconHandle(HICON icon) : m_icon(icon) {}
-    ~IconHandle() {
-        if (m_icon != nullptr) DestroyIcon(m_icon);
-    }
-    IconHandle(const IconHandle&) = delete;
-    IconHandle& operator=(const IconHandle&) = delete;
-    HICON Get() const { return m_icon; }
-
-private:
-    HICON m_icon;
-};
 
 HICON PlainIcon(const ListedItem& item) {
     SHFILEINFOW info = {};
@@ -97,16 +69,16 @@ bool WriteListingPicture(const std::wstring& bmpPath, const std::wstring& title,
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* pixels = nullptr;
-    const GdiObject<HBITMAP> bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+    const UniqueGdiObject<HBITMAP> bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
     if (bitmap.Get() == nullptr || pixels == nullptr) return false;
     HDC dc = CreateCompatibleDC(nullptr);
     if (dc == nullptr) return false;
     const HGDIOBJ previousBitmap = SelectObject(dc, bitmap.Get());
 
     const RECT all = {0, 0, kWidth, height};
-    const GdiObject<HBRUSH> background(CreateSolidBrush(RGB(255, 255, 255)));
+    const UniqueGdiObject<HBRUSH> background(CreateSolidBrush(RGB(255, 255, 255)));
     FillRect(dc, &all, background.Get());
-    const GdiObject<HFONT> font(CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    const UniqueGdiObject<HFONT> font(CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
                                             DEFAULT_PITCH, L"Tahoma"));
     const HGDIOBJ previousFont = SelectObject(dc, font.Get());
@@ -117,12 +89,12 @@ bool WriteListingPicture(const std::wstring& bmpPath, const std::wstring& title,
     int y = kRowHeight + 4;
     for (const ListedItem& item : items) {
         const int x = 16 + 28 * item.depth;
-        const IconHandle plain(PlainIcon(item));
+        const UniqueIcon plain(PlainIcon(item));
         if (plain.Get() != nullptr) DrawIconEx(dc, x, y, plain.Get(), kIconSize, kIconSize, 0, nullptr, DI_NORMAL);
         // Explorer draws one overlay per item: the first handler that claims it.
         if (!item.badges.empty()) {
             if (const OverlayHandler* handler = HandlerFor(item.badges.front(), handlers)) {
-                const IconHandle overlay(OverlayIcon(*handler));
+                const UniqueIcon overlay(OverlayIcon(*handler));
                 if (overlay.Get() != nullptr)
                     DrawIconEx(dc, x, y, overlay.Get(), kIconSize, kIconSize, 0, nullptr, DI_NORMAL);
             }

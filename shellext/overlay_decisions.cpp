@@ -9,12 +9,16 @@
 
 namespace lumbo {
 
+// A lookup that could not read gives no badge, whichever the handler: the
+// database's answer is unknown, and a guess shows the user a wrong state.
+
 bool HasSynchronisedBadge(sqlite3* store, std::string_view utf8Path) {
-    return StatusListContains(store, FileStatus::Synchronised, utf8Path) && !HasPendingBelow(store, utf8Path);
+    return StatusListContains(store, FileStatus::Synchronised, utf8Path) == LookupResult::Found &&
+           HasPendingBelow(store, utf8Path) == LookupResult::NotFound;
 }
 
 bool HasFailedBadge(sqlite3* store, std::string_view utf8Path) {
-    return StatusListContains(store, FileStatus::Failed, utf8Path);
+    return StatusListContains(store, FileStatus::Failed, utf8Path) == LookupResult::Found;
 }
 
 std::string FilterFilePath(const std::string& ansiDatabasePath) {
@@ -37,6 +41,7 @@ bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder) {
     TraceLine("=================In MonDir====================\n");
 
     const ListedStatus listed = ReadListedStatus(query.store, utf8Path);
+    if (listed.listed == LookupResult::Unreadable) return false;
     if (listed.pending) return true;
     TraceLine("=================After Uploading====================\n");
 
@@ -45,9 +50,10 @@ bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder) {
     TraceLine("=================Before Status====================\n");
     if (!CFileStatus(monitoredFolder, ignoredFolders, filterPath).IsSyncableFile(ansiPath)) return false;
 
-    if (HasPendingBelow(query.store, utf8Path)) return true;
+    const LookupResult pendingBelow = HasPendingBelow(query.store, utf8Path);
+    if (pendingBelow != LookupResult::NotFound) return pendingBelow == LookupResult::Found;
     // Not listed yet: the client has still to upload it.
-    return !listed.listed;
+    return listed.listed == LookupResult::NotFound;
 }
 
 }  // namespace lumbo

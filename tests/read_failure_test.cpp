@@ -1,6 +1,7 @@
 // A database that cannot be read gives no badge from any handler: a lookup
 // that fails is no "not found", which the pending overlay would otherwise
 // show as waiting for upload.
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -10,6 +11,8 @@
 #include <sqlite3.h>
 
 #include "shellext/overlay_handlers.h"
+#include "store/status_store.h"
+#include "store/unique_handle.h"
 #include "tests/support/installed_client.h"
 #include "tests/support/test_com_object.h"
 #include "text/conversions.h"
@@ -132,6 +135,72 @@ TEST_F(ReadFailureTest, NoHandlerBadgesWhatItCannotRead) {
         EXPECT_EQ(Answers(), none);
     }
     EXPECT_EQ(Answers(), readable) << "the lock is gone";
+}
+
+TEST_F(ReadFailureTest, ADatabaseHeldWithoutSharingFailsWithinTheBound) {
+    m_client.WriteDatabase(Readable());
+    ASSERT_EQ(Answers()[0], S_OK);
+    const std::wstring file = m_client.DatabaseFile();
+    const UniqueHandle held(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+
+    // SQLite's own Windows layer used to retry such an open for 1.4 s; the
+    // bound here is wide, it only tells "fails" from "stalls".
+    constexpr ULONGLONG kGenerousBound = 500;
+    const ULONGLONG before = GetTickCount64();
+    const std::vector<HRESULT> answers = Answers();
+    const ULONGLONG perCall = (GetTickCount64() - before) / answers.size();
+    EXPECT_EQ(answers, std::vector<HRESULT>(answers.size(), S_FALSE));
+    EXPECT_LT(perCall, kGenerousBound);
+
+    sqlite3* direct = nullptr;
+    const ULONGLONG directStart = GetTickCount64();
+    EXPECT_NE(sqlite3_open_v2(WideToUtf8(file).c_str(), &direct, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    EXPECT_LT(GetTickCount64() - directStart, kGenerousBound) << "SQLite's own open retry is bounded too";
+    sqlite3_close(direct);
+}
+
+// A folder chain of CJK names, made and removed through the \\?\ form.
+class LongFolder {
+public:
+    LongFolder(const std::wstring& root, std::size_t units) {
+        std::wstring path = root;
+        for (wchar_t letter = 0x4E00; path.size() < units; ++letter) {
+            // Names of 80 CJK units stay within the file system's 255 bytes.
+            const std::size_t length = std::min<std::size_t>(80, units - path.size() - 1);
+            path += L"\\" + std::wstring(length, letter);
+            m_folders.push_back(path);
+            CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr);
+        }
+    }
+    ~LongFolder() {
+        DeleteFileW((L"\\\\?\\" + Path() + L"\\mydatabase.db").c_str());
+        for (auto folder = m_folders.rbegin(); folder != m_folders.rend(); ++folder)
+            RemoveDirectoryW((L"\\\\?\\" + *folder).c_str());
+    }
+    const std::wstring& Path() const { return m_folders.back(); }
+
+private:
+    std::vector<std::wstring> m_folders;
+};
+
+TEST_F(ReadFailureTest, AnInstallFolderOf511CjkUnitsOpens) {
+    const LongFolder install(m_tree.Path(), 511);
+    ASSERT_EQ(install.Path().size(), 511u);
+    const std::wstring database = install.Path() + L"\\mydatabase.db";
+    ASSERT_GT(WideToUtf8(database).size(), 1040u) << "beyond the default Windows layer's cap";
+    // Written at a short path, then moved into place.
+    m_client.WriteDatabase(Readable());
+    ASSERT_TRUE(MoveFileW(m_client.DatabaseFile().c_str(), (L"\\\\?\\" + database).c_str()));
+    m_client.InstallKey().SetFolder(install.Path());
+
+    const std::vector<HRESULT> answers = Answers();
+    EXPECT_EQ(answers[0], S_OK) << "synchronised";
+    EXPECT_EQ(answers[4], S_OK) << "new";
+    EXPECT_EQ(answers[8], S_OK) << "failed";
+    EXPECT_EQ(answers[9], S_OK) << "synchronised folder";
+    EXPECT_EQ(std::count(answers.begin(), answers.end(), S_OK), 4);
 }
 
 }  // namespace

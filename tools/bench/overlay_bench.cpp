@@ -4,6 +4,7 @@
 // done directly. Run on demand (scripts/bench.sh); it prints a table.
 //
 //   overlay_bench.exe DLL_PATH WORK_FOLDER [--quick | --memory]
+//   overlay_bench.exe DLL_PATH WORK_FOLDER --concurrency WRITER_EXE [SECONDS]
 //
 // The DLL loads only into Explorer, regsvr32 or the class verifier, so the
 // bench runs as C:\windows\system32\verclsid.exe of a prefix of its own.
@@ -27,6 +28,7 @@
 #include "store/unique_handle.h"
 #include "text/conversions.h"
 #include "tools/bench/bench_database.h"
+#include "tools/bench/concurrency_bench.h"
 
 namespace {
 
@@ -118,6 +120,8 @@ int Run(int argc, wchar_t** argv) {
         std::fprintf(stderr, "usage: overlay_bench DLL_PATH WORK_FOLDER [--quick | --memory]\n");
         return 2;
     }
+    if (argc > 4 && std::wstring(argv[3]) == L"--concurrency")
+        return lumbo::tools::RunConcurrencyBench(argv[1], argv[2], argv[4], argc > 5 ? _wtof(argv[5]) : 60.0);
     const bool quick = argc > 3 && std::wstring(argv[3]) == L"--quick";
     const bool memoryOnly = argc > 3 && std::wstring(argv[3]) == L"--memory";
     const BenchLayout layout(argv[2]);

@@ -6,6 +6,8 @@
 #include "filter/filter_file.h"
 #include "filter/filter_patterns.h"
 #include "filter/split_string.h"
+#include "text/conversions.h"
+#include "text/lenient_conversions.h"
 #include "text/trace.h"
 
 namespace lumbo {
@@ -111,7 +113,7 @@ bool CFileStatus::IsInFilters(std::string path) const {
         return false;
     }
     const CFilterPatterns patterns(ReadFileText(m_filterPath));
-    if (patterns.MatchAny(GetFileNameFromPath(path))) {
+    if (patterns.MatchAny(CodePageToWide(GetFileNameFromPath(path), ConversionCodePage()))) {
         TraceLine("=================InFilter(TRUE) IsInFilters====================\n");
         return true;
     }

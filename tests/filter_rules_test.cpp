@@ -91,45 +91,93 @@ TEST_F(FilterFileTest, LinesBecomePatterns) {
     EXPECT_EQ(CFilterPatterns(ReadFileText(Write(longLine + "\n"))).Count(), 3u);
 }
 
+// The expected answers hold under every code page: lines are read in the
+// code page and matched as Unicode against Unicode names.
 TEST_F(FilterFileTest, PatternsAreSearchedCaseSensitively) {
     struct Case {
         std::string file;
-        std::string name;
+        std::wstring name;
         bool expected;
     };
     const Case cases[] = {
-        {"tmp\n", "a.tmp.txt", true},
-        {"^~\\$\n", "~$draft.docx", true},
-        {"^~\\$\n", "x~$draft.docx", false},
-        {"\\.tmp$\n", "a.tmp.txt", false},
-        {" \n", "new notes.txt", true},
-        {" \n", "notes.txt", false},
-        {"README\n", "readme", false},
-        {"(unclosed\n\\.bak$\n", "old.bak", true},
-        {"[z-a]\n", "anything", false},
-        {"\xEF\xBB\xBF^~\\$\n", "~$draft.docx", false},
-        {"^$\n", "", true},
-        {"x\n", "", false},
+        {"tmp\n", L"a.tmp.txt", true},
+        {"^~\\$\n", L"~$draft.docx", true},
+        {"^~\\$\n", L"x~$draft.docx", false},
+        {"\\.tmp$\n", L"a.tmp.txt", false},
+        {" \n", L"new notes.txt", true},
+        {" \n", L"notes.txt", false},
+        {"README\n", L"readme", false},
+        {"(unclosed\n\\.bak$\n", L"old.bak", true},
+        {"[z-a]\n", L"anything", false},
+        {"\xEF\xBB\xBF^~\\$\n", L"~$draft.docx", false},
+        {"\xEF\xBB\xBFx\n", L"x", false},
+        {"^$\n", L"", true},
+        {"x\n", L"", false},
+        // A double-byte character is one character, whatever its bytes: the
+        // trail byte of \u9577 is 'L', that of \u6DFA a backslash in GBK.
+        {"l\n", L"\u9577.txt", false},
+        {"\\\\\n", L"\u6DFA.txt", false},
+        {"^.\\.txt$\n", L"\u9577.txt", true},
+        {"^.\\.txt$\n", L"\U0001F600.txt", false},
+        {"^..\\.txt$\n", L"\U0001F600.txt", true},
+        {"\\.tmp$\n", L"\u62A5\u544A.tmp", true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(CFilterPatterns(ReadFileText(Write(c.file))).MatchAny(c.name), c.expected)
-            << "pattern " << c.file << " name " << c.name;
+            << "pattern " << c.file << " name " << WideToUtf8(c.name);
     }
+}
+
+// The client writes non-ASCII patterns in its code page.
+TEST_F(FilterFileTest, PatternsInTheCodePageMatchTheirCharacters) {
+    struct Case {
+        std::wstring pattern;
+        std::wstring name;
+        bool expected;
+    };
+    const Case cases[] = {
+        {L"^\u9577", L"\u9577\u5EA6.txt", true},
+        {L"^\u9577", L"\u5F35.txt", false},
+        {L"\u6DFA\\.txt$", L"\u6DFA.txt", true},
+        {L"\u6DFA\\.txt$", L"\u6DF1.txt", false},
+        {L"^caf\u00E9$", L"caf\u00E9", true},
+        {L"^caf\u00E9$", L"caf\u00C9", false},
+    };
+    int tried = 0;
+    for (const Case& c : cases) {
+        BOOL lacking = FALSE;
+        char bytes[64] = {};
+        const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, c.pattern.c_str(), -1, bytes,
+                                             sizeof bytes, nullptr, &lacking);
+        if (size == 0 || lacking) continue;  // the client cannot write it in this code page
+        ++tried;
+        EXPECT_EQ(CFilterPatterns(ReadFileText(Write(std::string(bytes) + "\n"))).MatchAny(c.name), c.expected)
+            << "pattern " << WideToUtf8(c.pattern) << " name " << WideToUtf8(c.name);
+    }
+    EXPECT_GE(tried, 2) << "every code page under test holds some of these";
+}
+
+TEST_F(FilterFileTest, ALineTheCodePageCannotReadLosesOnlyThatPart) {
+    // A lead byte at the end of a line has no trail byte under double-byte
+    // code pages; it must not turn into a quantifier such as '?'.
+    const CFilterPatterns patterns(ReadFileText(Write("^a\x81\n")));
+    ASSERT_EQ(patterns.Count(), 1u);
+    EXPECT_FALSE(patterns.MatchAny(L"b.txt"));
+    EXPECT_FALSE(patterns.MatchAny(L"a.txt")) << "the byte stands for some character, never for none";
 }
 
 TEST_F(FilterFileTest, ARunawayPatternCountsAsNotFound) {
     const CFilterPatterns patterns(ReadFileText(Write("(x+x+)+y\n\\.log$\n")));
     ASSERT_EQ(patterns.Count(), 2u);
-    EXPECT_FALSE(patterns.MatchAny(std::string(200, 'x')));
-    EXPECT_TRUE(patterns.MatchAny(std::string(200, 'x') + ".log")) << "the next pattern still applies";
+    EXPECT_FALSE(patterns.MatchAny(std::wstring(200, L'x')));
+    EXPECT_TRUE(patterns.MatchAny(std::wstring(200, L'x') + L".log")) << "the next pattern still applies";
 }
 
 TEST_F(FilterFileTest, CharacterClassesFollowTheUserLocale) {
-    const CFilterPatterns patterns(ReadFileText(Write("^caf\\w$\n")));
-    if (GetACP() == 1252) {
-        EXPECT_TRUE(patterns.MatchAny("caf\xE9")) << "\\w takes the locale's letters";
-    }
-    EXPECT_FALSE(patterns.MatchAny("caf-"));
+    const CFilterPatterns patterns(ReadFileText(Write("^caf\\w$\n^\\w+\\.txt$\n")));
+    EXPECT_TRUE(patterns.MatchAny(L"caf\u00E9")) << "\\w takes the locale's letters";
+    EXPECT_TRUE(patterns.MatchAny(L"\u4E2D\u6587.txt"));
+    EXPECT_FALSE(patterns.MatchAny(L"caf-"));
 }
 
 // A synchronised folder with one item for each rule.

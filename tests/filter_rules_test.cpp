@@ -21,12 +21,19 @@ namespace {
 
 std::wstring In(const std::wstring& folder, const std::wstring& relative) { return folder + L"\\" + relative; }
 
-std::string Ansi(const std::wstring& path) { return Utf8ToAnsi(WideToUtf8(path)); }
-
-std::vector<std::string> Split(const std::string& text, const std::string& separator) {
-    std::list<std::string> parts;
+template <typename Text>
+std::vector<Text> Split(const Text& text, const Text& separator) {
+    std::list<Text> parts;
     SplitString(text, separator, parts);
     return {parts.begin(), parts.end()};
+}
+
+std::vector<std::string> Split(const char* text, const char* separator) {
+    return Split<std::string>(text, separator);
+}
+
+std::vector<std::wstring> Entries(const CFileStatus& status) {
+    return {status.IgnoreDirs().begin(), status.IgnoreDirs().end()};
 }
 
 TEST(SplitString, GivesOneMoreSegmentThanSeparators) {
@@ -35,51 +42,62 @@ TEST(SplitString, GivesOneMoreSegmentThanSeparators) {
     EXPECT_EQ(Split("a;b;", ";"), (std::vector<std::string>{"a", "b", ""}));
     EXPECT_EQ(Split("a;;b", ";"), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_EQ(Split("\\c:\\x\\", "\\"), (std::vector<std::string>{"", "c:", "x", ""}));
+    EXPECT_EQ(Split<std::wstring>(L"\\c:\\\u6DFA\\", L"\\"), (std::vector<std::wstring>{L"", L"c:", L"\u6DFA", L""}))
+        << "a character is never cut, whatever its ANSI bytes";
 }
 
 TEST(CFileStatusConstruction, JoinsIgnoredFoldersToTheMonitoredFolder) {
-    const std::vector<std::string> expected = {"c:\\sync\\a", "c:\\sync\\b", ""};
-    for (const char* monitored : {"C:\\Sync", "c:\\sync\\"}) {
-        const CFileStatus status(monitored, "a;B;", "C:\\Client\\files\\filefilter");
-        EXPECT_EQ(std::vector<std::string>(status.IgnoreDirs().begin(), status.IgnoreDirs().end()), expected)
-            << monitored;
-        EXPECT_EQ(status.FilterPath(), "c:\\client\\files\\filefilter");
+    const std::vector<std::wstring> expected = {L"c:\\sync\\a", L"c:\\sync\\b", L""};
+    for (const wchar_t* monitored : {L"C:\\Sync", L"c:\\sync\\"}) {
+        const CFileStatus status(monitored, L"a;B;", L"C:\\Client\\files\\filefilter");
+        EXPECT_EQ(Entries(status), expected) << WideToUtf8(monitored);
+        EXPECT_EQ(status.FilterPath(), L"c:\\client\\files\\filefilter");
     }
-    const CFileStatus noFinalEntry("c:\\sync", "a;b", "");
+    const CFileStatus noFinalEntry(L"c:\\sync", L"a;b", L"");
     EXPECT_EQ(noFinalEntry.IgnoreDirs().size(), 2u);
-    const CFileStatus kept("C:\\Sync\xC9", "\\lead;trail\\;fwd/x;", "");
-    EXPECT_EQ(kept.MonitoredFolder(), "c:\\sync\xC9") << "only A to Z are lowered";
-    EXPECT_EQ(std::vector<std::string>(kept.IgnoreDirs().begin(), kept.IgnoreDirs().end()),
-              (std::vector<std::string>{"c:\\sync\xC9\\\\lead", "c:\\sync\xC9\\trail\\", "c:\\sync\xC9\\fwd/x", ""}));
-    EXPECT_TRUE(CFileStatus("", "a;", "").IgnoreDirs().empty());
-    EXPECT_TRUE(CFileStatus("c:\\sync", "", "").IgnoreDirs().empty());
+    const CFileStatus kept(L"C:\\Sync\u00C9", L"\\lead;trail\\;fwd/x;", L"");
+    EXPECT_EQ(kept.MonitoredFolder(), L"c:\\sync\u00C9") << "only A to Z are lowered";
+    EXPECT_EQ(Entries(kept), (std::vector<std::wstring>{L"c:\\sync\u00C9\\\\lead", L"c:\\sync\u00C9\\trail\\",
+                                                        L"c:\\sync\u00C9\\fwd/x", L""}));
+    // A character whose GBK trail byte is a capital letter stays itself.
+    const CFileStatus wide(L"C:\\\u9577", L"\u6DFA;\U0001F600;", L"");
+    EXPECT_EQ(Entries(wide), (std::vector<std::wstring>{L"c:\\\u9577\\\u6DFA", L"c:\\\u9577\\\U0001F600", L""}));
+    EXPECT_TRUE(CFileStatus(L"", L"a;", L"").IgnoreDirs().empty());
+    EXPECT_TRUE(CFileStatus(L"c:\\sync", L"", L"").IgnoreDirs().empty());
 }
 
 TEST(CFileStatusConstruction, TracesItsArgumentsAsReceived) {
     test::TraceCapture trace;
-    const CFileStatus status("C:\\Sync\\", "A;", "C:\\F");
+    const CFileStatus status(L"C:\\Sync\\", L"A;", L"C:\\F");
     EXPECT_EQ(trace.Lines(), (std::vector<std::string>{
                                  "=================Enter CFileStatus====================\n",
                                  "#############mondir:C:\\Sync\\,igndirs:A;,filterpath:C:\\F",
                              }));
     trace.Clear();
-    const CFileStatus huge(std::string(5000, 'M'), "", "");
+    // Names beyond ASCII show in their ANSI form, as they always have.
+    const std::wstring chinese = L"C:\\\u540C\u6B65\\";
+    const CFileStatus nonLatin(chinese, L"\u9577;", L"C:\\F");
+    ASSERT_EQ(trace.Lines().size(), 2u);
+    EXPECT_EQ(trace.Lines()[1], "#############mondir:" + Utf8ToAnsi(WideToUtf8(chinese)) +
+                                    ",igndirs:" + Utf8ToAnsi(WideToUtf8(L"\u9577;")) + ",filterpath:C:\\F");
+    trace.Clear();
+    const CFileStatus huge(std::wstring(5000, L'M'), L"", L"");
     ASSERT_EQ(trace.Lines().size(), 2u);
     EXPECT_EQ(trace.Lines()[1].size(), 4095u) << "the formatted line is cut at 4095 bytes";
 }
 
 class FilterFileTest : public ::testing::Test {
 protected:
-    std::string Write(const std::string& bytes) {
+    std::wstring Write(const std::string& bytes) {
         test::WriteFile(m_folder / L"filefilter", bytes);
-        return Ansi(m_folder / L"filefilter");
+        return m_folder / L"filefilter";
     }
     test::ScratchFolder m_folder;
 };
 
 TEST_F(FilterFileTest, LinesBecomePatterns) {
-    EXPECT_EQ(ReadFileText(Ansi(m_folder / L"missing")), "");
-    EXPECT_EQ(CFilterPatterns(ReadFileText(Ansi(m_folder / L"missing"))).Count(), 0u);
+    EXPECT_EQ(ReadFileText(m_folder / L"missing"), "");
+    EXPECT_EQ(CFilterPatterns(ReadFileText(m_folder / L"missing")).Count(), 0u);
 
     EXPECT_EQ(ReadFileText(Write("a\r\nb\n")), "a\n\nb\n\n") << "text mode: CR LF is one line end";
     EXPECT_EQ(CFilterPatterns(ReadFileText(Write("a\n\nb\n"))).Count(), 2u) << "blank lines are skipped";
@@ -202,8 +220,8 @@ protected:
         test::WriteFile(m_folder / L"filefilter", "^~\\$\n\\.tmp$\n^caps\\.txt$\nCAPS\n");
     }
 
-    CFileStatus Rules(const std::string& ignoreText = "photo;docs\\old;") const {
-        return CFileStatus(Ansi(m_sync), ignoreText, Ansi(m_folder / L"filefilter"));
+    CFileStatus Rules(const std::wstring& ignoreText = L"photo;docs\\old;") const {
+        return CFileStatus(m_sync, ignoreText, m_folder / L"filefilter");
     }
 
     // Which check set the item apart, read from the trace the checks wrote.
@@ -256,7 +274,7 @@ TEST_F(FilterRulesTest, EachRuleSetsItsItemsApart) {
     const CFileStatus rules = Rules();
     for (const Case& c : cases) {
         test::TraceCapture trace;
-        const bool syncable = rules.IsSyncableFile(Ansi(In(m_sync, c.item)));
+        const bool syncable = rules.IsSyncableFile(In(m_sync, c.item));
         EXPECT_EQ(syncable, c.decidedBy == "none") << WideToUtf8(c.item);
         EXPECT_EQ(DecidedBy(trace.Lines()), c.decidedBy) << WideToUtf8(c.item);
     }
@@ -265,26 +283,26 @@ TEST_F(FilterRulesTest, EachRuleSetsItsItemsApart) {
 TEST_F(FilterRulesTest, LetterCaseOfTheQueryDoesNotMatter) {
     const CFileStatus rules = Rules();
     for (const wchar_t* item : {L"PHOTO\\A.JPG", L"HIDDEN.TXT", L"~$DRAFT.DOCX", L"Plain.Txt"}) {
-        std::string lower = WideToUtf8(item);
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
-            return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        std::wstring lower = item;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) {
+            return static_cast<wchar_t>(c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c);
         });
-        EXPECT_EQ(rules.IsSyncableFile(Ansi(In(m_sync, item))), rules.IsSyncableFile(Ansi(m_sync) + "\\" + lower))
+        EXPECT_EQ(rules.IsSyncableFile(In(m_sync, item)), rules.IsSyncableFile(m_sync + L"\\" + lower))
             << WideToUtf8(item);
     }
 }
 
 TEST_F(FilterRulesTest, AnEmptyIgnoreEntryEndsTheWalk) {
-    EXPECT_FALSE(Rules("photo;;after;").IsSyncableFile(Ansi(In(m_sync, L"photo\\a.jpg"))));
-    EXPECT_TRUE(Rules("photo;;after;").IsSyncableFile(Ansi(In(m_sync, L"after\\e.txt"))));
-    EXPECT_FALSE(Rules("photo;after;").IsSyncableFile(Ansi(In(m_sync, L"after\\e.txt"))));
+    EXPECT_FALSE(Rules(L"photo;;after;").IsSyncableFile(In(m_sync, L"photo\\a.jpg")));
+    EXPECT_TRUE(Rules(L"photo;;after;").IsSyncableFile(In(m_sync, L"after\\e.txt")));
+    EXPECT_FALSE(Rules(L"photo;after;").IsSyncableFile(In(m_sync, L"after\\e.txt")));
 }
 
 TEST_F(FilterRulesTest, ADotNamedMonitoredFolderSetsEverythingApart) {
     const std::wstring dotted = m_folder / L".lumbo\\Sync";
     test::WriteFile(dotted + L"\\x.txt", "x");
-    const CFileStatus rules(Ansi(dotted), "", Ansi(m_folder / L"filefilter"));
-    EXPECT_FALSE(rules.IsSyncableFile(Ansi(dotted + L"\\x.txt")));
+    const CFileStatus rules(dotted, L"", m_folder / L"filefilter");
+    EXPECT_FALSE(rules.IsSyncableFile(dotted + L"\\x.txt"));
 }
 
 TEST_F(FilterRulesTest, TheFirstHitStopsTheChecks) {
@@ -292,7 +310,7 @@ TEST_F(FilterRulesTest, TheFirstHitStopsTheChecks) {
     test::SetAttributesOrThrow(In(m_sync, L"photo\\secret.txt"), FILE_ATTRIBUTE_HIDDEN);
     const CFileStatus rules = Rules();
     test::TraceCapture trace;
-    EXPECT_FALSE(rules.IsSyncableFile(Ansi(In(m_sync, L"photo\\secret.txt"))));
+    EXPECT_FALSE(rules.IsSyncableFile(In(m_sync, L"photo\\secret.txt")));
     EXPECT_EQ(trace.Lines(), (std::vector<std::string>{
                                  "=================Enter IsUserIgnoreDir====================\n",
                                  "=================TRUE Leave IsUserIgnoreDir====================\n",
@@ -300,10 +318,11 @@ TEST_F(FilterRulesTest, TheFirstHitStopsTheChecks) {
 }
 
 TEST(FileName, IsWhatFollowsTheLastBackslash) {
-    const CFileStatus rules("c:\\sync", "", "");
-    EXPECT_EQ(rules.GetFileNameFromPath("c:\\sync\\a\\b.txt"), "b.txt");
-    EXPECT_EQ(rules.GetFileNameFromPath("c:\\sync\\"), "");
-    EXPECT_EQ(rules.GetFileNameFromPath("b.txt"), "");
+    const CFileStatus rules(L"c:\\sync", L"", L"");
+    EXPECT_EQ(rules.GetFileNameFromPath(L"c:\\sync\\a\\b.txt"), L"b.txt");
+    EXPECT_EQ(rules.GetFileNameFromPath(L"c:\\sync\\"), L"");
+    EXPECT_EQ(rules.GetFileNameFromPath(L"b.txt"), L"");
+    EXPECT_EQ(rules.GetFileNameFromPath(L"c:\\sync\\\u6DFA.txt"), L"\u6DFA.txt");
 }
 
 }  // namespace

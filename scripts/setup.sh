@@ -16,6 +16,7 @@ packages=(
   python3
   npm
   attr
+  locales
 )
 
 missing=()

@@ -373,6 +373,24 @@ TEST_F(DllBehaviourTest, MenuAnswersThroughTheExports) {
     ASSERT_EQ(Dll().Create(CLSID_lumboShlExt, IID_IShellExtInit, refused.OutVoid()), S_OK);
     ComPtr<IDataObject> inside(test::CreateDropFilesDataObject({m_tree / L"Sync\\inside.txt"}));
     EXPECT_EQ(refused->Initialize(nullptr, inside.Get(), nullptr), E_INVALIDARG);
+    // A drop list that names nothing offers nothing, and nothing is copied.
+    ComPtr<IDataObject> empty(test::CreateDropFilesDataObject({}));
+    EXPECT_EQ(refused->Initialize(nullptr, empty.Get(), nullptr), E_INVALIDARG);
+    ComPtr<IContextMenu> refusedMenu;
+    ASSERT_EQ(refused->QueryInterface(IID_IContextMenu, refusedMenu.OutVoid()), S_OK);
+    CMINVOKECOMMANDINFO copy = {};
+    copy.cbSize = sizeof copy;
+    copy.lpVerb = MAKEINTRESOURCEA(0);
+    EXPECT_EQ(refusedMenu->InvokeCommand(&copy), E_INVALIDARG);
+
+    // The client may store the folder for expansion.
+    SetEnvironmentVariableW(L"LUMBO_TEST_TREE", m_tree.Path().c_str());
+    const std::wstring expandable = L"%LUMBO_TEST_TREE%\\Sync";
+    syncFolder.SetRawTarget(REG_EXPAND_SZ, expandable.c_str(),
+                            static_cast<DWORD>((expandable.size() + 1) * sizeof(wchar_t)));
+    EXPECT_EQ(init->Initialize(nullptr, outside.Get(), nullptr), S_OK);
+    EXPECT_EQ(refused->Initialize(nullptr, inside.Get(), nullptr), E_INVALIDARG);
+    SetEnvironmentVariableW(L"LUMBO_TEST_TREE", nullptr);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "server/reg_script_parser.h"
 #include "store/unique_handle.h"
+#include "text/conversions.h"
 
 namespace lumbo {
 
@@ -22,23 +23,6 @@ HRESULT LastErrorAsFailure() {
 HRESULT HResultFromWin32(LONG code) {
     if (code <= 0) return static_cast<HRESULT>(code);
     return static_cast<HRESULT>((static_cast<unsigned long>(code) & 0x0000FFFFu) | 0x80070000u);
-}
-
-UINT GetConversionCodePage() {
-    static const UINT codePage = [] {
-        OSVERSIONINFOA version = {};
-        version.dwOSVersionInfoSize = sizeof(version);
-        if (GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion > 4)
-            return static_cast<UINT>(CP_THREAD_ACP);
-        char text[8] = {};
-        if (GetLocaleInfoA(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE, text, sizeof(text)) > 0) {
-            UINT number = 0;
-            for (const char* c = text; *c >= '0' && *c <= '9'; ++c) number = number * 10 + static_cast<UINT>(*c - '0');
-            if (number != 0) return number;
-        }
-        return GetACP();
-    }();
-    return codePage;
 }
 
 HRESULT STDMETHODCALLTYPE CRegObject::QueryInterface(REFIID, void** object) {
@@ -101,7 +85,9 @@ HRESULT CRegObject::ApplyScriptResource(LPCWSTR moduleFile, UINT resourceId, LPC
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    const int converted = MultiByteToWideChar(GetConversionCodePage(), 0, bytes, static_cast<int>(size), text.data(),
+    // Scripts are ANSI text of the conversion code page, the same rule as the
+    // lenient conversions'.
+    const int converted = MultiByteToWideChar(ConversionCodePage(), 0, bytes, static_cast<int>(size), text.data(),
                                               static_cast<int>(size) + 1);
     if (converted == 0) return LastErrorAsFailure();
     text.resize(static_cast<size_t>(converted));

@@ -45,9 +45,6 @@ private:
     std::vector<std::pair<std::wstring, std::wstring>> m_variables;
 };
 
-// The code page script resources are decoded from, decided once.
-UINT GetConversionCodePage();
-
 // A Windows error code as an HRESULT: 0 or below unchanged, otherwise its low
 // 16 bits under the Win32 failure facility.
 HRESULT HResultFromWin32(LONG code);

@@ -18,7 +18,13 @@ bool BeginsWith(const std::wstring& token, wchar_t c) { return !token.empty() &&
 
 bool IsKeyword(const std::wstring& token, const wchar_t* keyword) { return lstrcmpiW(token.c_str(), keyword) == 0; }
 
-bool HasBackslash(const std::wstring& token) { return token.find(L'\\') != std::wstring::npos; }
+// One level of a key path: not empty (an empty name would stand for the
+// parent key itself) and without a backslash.
+bool IsKeyName(const std::wstring& token) { return !token.empty() && token.find(L'\\') == std::wstring::npos; }
+
+// What every read answers once a roll-back reaches the point where the
+// registration it undoes stopped; never produced by anything else.
+constexpr HRESULT kEndOfRegisteredPart = E_ABORT;
 
 bool HasSubkeys(HKEY key) {
     DWORD subkeys = 0;
@@ -169,6 +175,8 @@ void CRegScriptParser::SkipBlanks() {
 
 HRESULT CRegScriptParser::ReadToken(std::wstring& token) {
     SkipBlanks();
+    m_tokenStart = m_position;
+    if (m_rollingBack && m_position >= m_rollbackEnd) return kEndOfRegisteredPart;
     if (AtEnd()) return DISP_E_EXCEPTION;
     token.clear();
     const auto copyCharacter = [&]() {
@@ -225,9 +233,15 @@ HRESULT CRegScriptParser::ApplyScript(std::wstring_view script, bool registerFla
             const size_t blockStart = m_position;
             result = ApplyBlock(token, root, true, false, 0);
             if (FAILED(result)) {
-                // Undo what this root block created; its own error is the answer.
+                // Undo what this root block created; its own error is the
+                // answer. The roll-back walks the block only up to the token
+                // the registration stopped at: nothing after it was applied,
+                // and whatever made it fail must not stop the undoing.
+                m_rollbackEnd = m_tokenStart;
+                m_rollingBack = true;
                 m_position = blockStart;
                 ApplyBlock(token, root, false, false, 0);
+                m_rollingBack = false;
                 break;
             }
         } else {
@@ -241,7 +255,8 @@ HRESULT CRegScriptParser::ApplyScript(std::wstring_view script, bool registerFla
 }
 
 HRESULT CRegScriptParser::ApplyBlock(std::wstring& token, HKEY parent, bool registerFlag, bool recovery, int depth) {
-    if (depth > kMaxBlockDepth) return DISP_E_EXCEPTION;
+    // A roll-back never goes deeper than the registration it undoes did.
+    if (depth > kMaxBlockDepth) return m_rollingBack ? kEndOfRegisteredPart : DISP_E_EXCEPTION;
     return registerFlag ? RegisterBlock(token, parent, depth) : UnregisterBlock(token, parent, recovery, depth);
 }
 
@@ -268,7 +283,7 @@ HRESULT CRegScriptParser::RegisterEntry(std::wstring& token, HKEY parent, Regist
     if (isDelete || IsKeyword(token, L"ForceRemove")) {
         result = ReadToken(token);
         if (FAILED(result)) return result;
-        if (HasBackslash(token)) return DISP_E_EXCEPTION;
+        if (!IsKeyName(token)) return DISP_E_EXCEPTION;
         // Whatever was there goes; a failure here only means less to replace.
         if (IsDeletableKeyName(token.c_str())) DeleteKeyTree(parent, token.c_str());
         if (isDelete) {
@@ -287,7 +302,7 @@ HRESULT CRegScriptParser::RegisterEntry(std::wstring& token, HKEY parent, Regist
         if (FAILED(result)) return result;
         return SetScriptValue(parent, valueName.c_str(), token);
     }
-    if (HasBackslash(token)) return DISP_E_EXCEPTION;
+    if (!IsKeyName(token)) return DISP_E_EXCEPTION;
 
     HKEY opened = nullptr;
     if (RegOpenKeyExW(parent, token.c_str(), 0, KEY_READ | KEY_WRITE, &opened) != ERROR_SUCCESS &&
@@ -346,7 +361,7 @@ HRESULT CRegScriptParser::UnregisterBlock(std::wstring& token, HKEY parent, bool
             if (FAILED(result)) return result;
             continue;
         }
-        if (HasBackslash(token)) return DISP_E_EXCEPTION;
+        if (!IsKeyName(token)) return DISP_E_EXCEPTION;
 
         current.Reset();
         LONG opened = ERROR_FILE_NOT_FOUND;
@@ -359,27 +374,30 @@ HRESULT CRegScriptParser::UnregisterBlock(std::wstring& token, HKEY parent, bool
         const bool subtreeRecovery = recovery || opened != ERROR_SUCCESS;
         const std::wstring keyName = token;
         result = ReadToken(token);
-        if (FAILED(result)) return result;
-        result = SkipAssignment(token);
-        if (FAILED(result)) return result;
-        if (token == L"{") {
+        if (SUCCEEDED(result)) result = SkipAssignment(token);
+        if (SUCCEEDED(result) && token == L"{") {
             result = ApplyBlock(token, current.Get(), false, subtreeRecovery, depth + 1);
-            if (FAILED(result) && !subtreeRecovery) return result;
-            result = ReadToken(token);
-            if (FAILED(result)) return result;
+            if (result != kEndOfRegisteredPart) {
+                if (FAILED(result) && !subtreeRecovery) return result;
+                result = ReadToken(token);
+            }
         }
-        if (opened == ERROR_FILE_NOT_FOUND) continue;
-        if (opened != ERROR_SUCCESS) {
-            if (recovery) continue;
+        // A roll-back that reached its end still finishes this key: the
+        // registration created it before it stopped.
+        const bool registeredPartEnds = result == kEndOfRegisteredPart;
+        if (FAILED(result) && !registeredPartEnds) return result;
+        if (opened == ERROR_SUCCESS) {
+            const bool hasSubkeys = HasSubkeys(current.Get());
+            const LONG closed = RegCloseKey(current.Release());
+            if (closed != ERROR_SUCCESS) return HResultFromWin32(closed);
+            if (mayDelete && !hasSubkeys) {
+                const LONG deleted = RegDeleteKeyW(parent, keyName.c_str());
+                if (deleted != ERROR_SUCCESS) return HResultFromWin32(deleted);
+            }
+        } else if (opened != ERROR_FILE_NOT_FOUND && !recovery) {
             return HResultFromWin32(opened);
         }
-        const bool hasSubkeys = HasSubkeys(current.Get());
-        const LONG closed = RegCloseKey(current.Release());
-        if (closed != ERROR_SUCCESS) return HResultFromWin32(closed);
-        if (mayDelete && !hasSubkeys) {
-            const LONG deleted = RegDeleteKeyW(parent, keyName.c_str());
-            if (deleted != ERROR_SUCCESS) return HResultFromWin32(deleted);
-        }
+        if (registeredPartEnds) return result;
     }
     return result;
 }

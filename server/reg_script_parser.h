@@ -48,6 +48,12 @@ private:
     const CRegObject& m_registrar;
     std::wstring m_text;
     size_t m_position = 0;
+    // Where the last token read begins (after its blanks).
+    size_t m_tokenStart = 0;
+    // While a failed root block is undone: it is walked only up to where its
+    // registration stopped.
+    bool m_rollingBack = false;
+    size_t m_rollbackEnd = 0;
 };
 
 // False for the top-level names that forced deletions never remove

@@ -1,11 +1,60 @@
 #include "server/type_info_holder.h"
 
 #include <cwchar>
+#include <cstdlib>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "server/frame_module.h"
+#include "store/registry.h"
 
 namespace lumbo {
+
+namespace {
+
+// The locales a library of this version is registered under, as written by
+// its registration: the hexadecimal subkeys of HKCR\TypeLib\{LIBID}\M.m.
+std::vector<LCID> RegisteredLocales(const GUID& libid, WORD major, WORD minor) {
+    std::vector<LCID> locales;
+    wchar_t guid[40] = {};
+    if (StringFromGUID2(libid, guid, 40) == 0) return locales;
+    const auto hex = [](WORD number) {
+        wchar_t text[8] = {};
+        _itow(number, text, 16);
+        return std::wstring(text);
+    };
+    const std::wstring path = L"TypeLib\\" + std::wstring(guid) + L"\\" + hex(major) + L"." + hex(minor);
+    const RegistryKey version = OpenRegistryKey(HKEY_CLASSES_ROOT, path.c_str(), KEY_READ);
+    if (!version) return locales;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256] = {};
+        DWORD length = 256;
+        if (RegEnumKeyExW(version.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        wchar_t* end = nullptr;
+        const unsigned long locale = std::wcstoul(name, &end, 16);
+        // FLAGS and HELPDIR sit beside the locales.
+        if (length != 0 && end == name + length) locales.push_back(locale);
+    }
+    return locales;
+}
+
+// The registered library for the caller's locale or, when it is registered
+// under none that the platform matches to that locale, under its own: a
+// library's content does not depend on the locale it is asked for with, and
+// Wine matches a library of 409 to no neutral or Chinese locale.
+HRESULT LoadRegisteredLibrary(const GUID& libid, WORD major, WORD minor, LCID locale, ITypeLib** library) {
+    const HRESULT result = LoadRegTypeLib(libid, major, minor, locale, library);
+    if (result != TYPE_E_LIBNOTREGISTERED) return result;
+    for (const LCID registered : RegisteredLocales(libid, major, minor)) {
+        if (registered == locale) continue;
+        if (SUCCEEDED(LoadRegTypeLib(libid, major, minor, registered, library))) return S_OK;
+    }
+    return result;
+}
+
+}  // namespace
 
 HRESULT CComTypeInfoHolder::GetTypeInfo(UINT /*index*/, LCID locale, ITypeInfo** out) {
     if (out == nullptr) return E_POINTER;
@@ -56,7 +105,7 @@ HRESULT CComTypeInfoHolder::EnsureTypeInfo(LCID locale) {
     HRESULT result = S_OK;
     if (m_pInfo == nullptr) {
         ITypeLib* library = nullptr;
-        result = LoadRegTypeLib(*m_plibid, m_wMajor, m_wMinor, locale, &library);
+        result = LoadRegisteredLibrary(*m_plibid, m_wMajor, m_wMinor, locale, &library);
         if (SUCCEEDED(result)) {
             ITypeInfo* info = nullptr;
             result = library->GetTypeInfoOfGuid(*m_pguid, &info);

@@ -1,5 +1,7 @@
 #include "shellext/context_menu.h"
 
+#include <algorithm>
+#include <iterator>
 #include <new>
 
 #include "server/module_instance.h"
@@ -26,16 +28,24 @@ ClumboShlExt::~ClumboShlExt() = default;
 STDMETHODIMP ClumboShlExt::Initialize(PCIDLIST_ABSOLUTE /*pidlFolder*/, IDataObject* pdtobj,
                                       HKEY /*hkeyProgID*/) {
     try {
-        if (!IsClientRunning()) return E_INVALIDARG;
-        if (!ReadSelection(pdtobj, m_pathBuffer, m_selection)) return E_INVALIDARG;
-        if (!ReadSyncFolder(m_syncFolder)) return E_INVALIDARG;
-        for (const std::wstring& path : m_selection)
-            if (IsInSyncFolder(path, m_syncFolder)) return E_INVALIDARG;
-        return S_OK;
+        if (RecordSelection(pdtobj)) return S_OK;
     } catch (...) {
         // Out of memory while recording the selection: offer nothing.
-        return E_INVALIDARG;
     }
+    // Nothing of a refused selection is kept, so that a command invoked
+    // regardless finds nothing to copy and nowhere to copy it to.
+    m_selection.clear();
+    std::fill(std::begin(m_syncFolder), std::end(m_syncFolder), L'\0');
+    return E_INVALIDARG;
+}
+
+bool ClumboShlExt::RecordSelection(IDataObject* dataObject) {
+    if (!IsClientRunning()) return false;
+    if (!ReadSelection(dataObject, m_pathBuffer, m_selection)) return false;
+    if (!ReadSyncFolder(m_syncFolder)) return false;
+    for (const std::wstring& path : m_selection)
+        if (IsInSyncFolder(path, m_syncFolder)) return false;
+    return true;
 }
 
 STDMETHODIMP ClumboShlExt::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT /*idCmdLast*/,
@@ -69,6 +79,8 @@ STDMETHODIMP ClumboShlExt::GetCommandString(UINT_PTR /*idCmd*/, UINT /*uType*/, 
 
 HRESULT ClumboShlExt::CopySelection() const {
     const std::wstring destination(m_syncFolder);
+    // An empty destination would be the host's current directory.
+    if (destination.empty() || m_selection.empty()) return E_INVALIDARG;
     for (const std::wstring& path : m_selection) {
         OutputDebugStringW(path.c_str());
         CopyIntoFolder(path, destination);

@@ -48,6 +48,9 @@ public:
                                   UINT cchMax) override;
 
 private:
+    // The selection and the synchronised folder, when the menu may be offered.
+    bool RecordSelection(IDataObject* dataObject);
+    // Refuses (E_INVALIDARG) without a selection or a destination.
     HRESULT CopySelection() const;
 
     wchar_t m_pathBuffer[MAX_PATH] = {};

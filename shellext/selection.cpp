@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include <shellapi.h>
 
@@ -52,12 +53,16 @@ bool ReadSelection(IDataObject* dataObject, wchar_t (&scratch)[MAX_PATH], std::v
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     if (count == 0) return false;
 
-    selection.clear();
+    std::vector<std::wstring> read;
     for (UINT index = 0; index < count; ++index) {
         std::fill(std::begin(scratch), std::end(scratch), L'\0');
         if (DragQueryFileW(drop, index, scratch, MAX_PATH) == 0) break;
-        selection.emplace_back(scratch);
+        read.emplace_back(scratch);
     }
+    // Wine counts an empty list as one entry whose read gives nothing: the
+    // count alone does not tell that a path was named.
+    if (read.empty()) return false;
+    selection = std::move(read);
     return true;
 }
 
@@ -65,7 +70,10 @@ bool ReadSyncFolder(wchar_t (&folder)[MAX_PATH]) {
     std::fill(std::begin(folder), std::end(folder), L'\0');
     const RegistryKey key = OpenRegistryKey(HKEY_LOCAL_MACHINE, kSyncFolderKey, KEY_READ);
     if (!key) return false;
-    const std::optional<std::wstring> value = ReadStringValue(key.Get(), kSyncFolderValue, kSyncFolderMaxBytes);
+    // The client may store it as REG_EXPAND_SZ; the expanded path is the one
+    // that must fit.
+    const std::optional<std::wstring> value =
+        ReadExpandableStringValue(key.Get(), kSyncFolderValue, kSyncFolderMaxBytes);
     if (!value || value->empty() || value->size() >= MAX_PATH) return false;
 
     std::copy(value->begin(), value->end(), folder);

@@ -13,14 +13,15 @@ namespace lumbo {
 
 // The paths of the data object's CF_HDROP, in order, read one by one through
 // `scratch` (MAX_PATH units); a longer path arrives cut to MAX_PATH - 1 units.
-// False when the data object gives no CF_HDROP, it cannot be locked or it
-// names no path. `selection` is replaced only on success.
+// False when the data object gives no CF_HDROP, it cannot be locked or no
+// path could be read from it. `selection` is replaced only on success.
 bool ReadSelection(IDataObject* dataObject, wchar_t (&scratch)[MAX_PATH], std::vector<std::wstring>& selection);
 
-// The synchronised folder from the client's shell folder ("Target"), written
-// into `folder` with a trailing backslash added as the client's paths expect.
-// False, with `folder` all zero, when the key or value is missing, the value is
-// empty (it would otherwise become the root of the current drive) or it does
+// The synchronised folder from the client's shell folder ("Target", REG_SZ,
+// or REG_EXPAND_SZ expanded), written into `folder` with a trailing backslash
+// added as the client's paths expect. False, with `folder` all zero, when the
+// key or value is missing or of another type, the value is empty (it would
+// otherwise become the root of the current drive) or, once expanded, it does
 // not fit `folder` with its terminator.
 bool ReadSyncFolder(wchar_t (&folder)[MAX_PATH]);
 

@@ -24,4 +24,10 @@ RegistryKey OpenRegistryKey(HKEY root, const wchar_t* subKey, REGSAM access);
 // first NUL. Nothing when the value is missing, not a string or larger.
 std::optional<std::wstring> ReadStringValue(HKEY key, const wchar_t* valueName, DWORD maxBytes);
 
+// As ReadStringValue, but a REG_EXPAND_SZ value is accepted too and given with
+// its environment variables expanded, as Windows reads such values (a name
+// that is not set stays as written). maxBytes bounds the stored value; the
+// expanded text may be longer.
+std::optional<std::wstring> ReadExpandableStringValue(HKEY key, const wchar_t* valueName, DWORD maxBytes);
+
 }  // namespace lumbo

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "store/statement.h"
+#include "text/conversions.h"
 
 namespace lumbo {
 
@@ -22,15 +23,6 @@ constexpr char kPendingBelowStatement[] =
     "select status from file_status where local_filename like ?1 escape '|' and status = 1 limit 1";
 
 constexpr char kLikeEscape = '|';
-
-std::wstring Utf8ToWide(std::string_view utf8) {
-    if (utf8.empty() || utf8.size() > 0x7FFFFFFF) return {};
-    const int length = static_cast<int>(utf8.size());
-    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0)),
-                      L'\0');
-    if (!wide.empty()) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(), static_cast<int>(wide.size()));
-    return wide;
-}
 
 LookupResult AnyRowEquals(Statement& statement, std::string_view utf8Path) {
     while (statement.Step()) {
@@ -89,7 +81,13 @@ LookupResult HasPendingBelow(sqlite3* connection, std::string_view utf8Path) {
     if (utf8Path.empty()) return LookupResult::NotFound;
     // Asked in UTF-16: the ANSI form would lose letters the code page lacks,
     // and such a folder would never learn of the entries waiting in it.
-    const DWORD attributes = GetFileAttributesW(Utf8ToWide(utf8Path).c_str());
+    std::wstring widePath;
+    try {
+        widePath = Utf8ToWide(utf8Path);
+    } catch (const ConversionError&) {
+        return LookupResult::NotFound;  // not UTF-8: no folder on disk has that name
+    }
+    const DWORD attributes = GetFileAttributesW(widePath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
         return LookupResult::NotFound;
 

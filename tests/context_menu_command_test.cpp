@@ -3,6 +3,7 @@
 // web address handed to a stand-in browser, and the clipboard as another
 // process reads it.
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,8 +56,8 @@ TEST_F(CommandTest, VerbStringsAndUnknownOffsetsAreRefused) {
     EXPECT_EQ(Invoke(Menu(), 3u), E_INVALIDARG);
     EXPECT_EQ(Invoke(Menu(), 0xFFFFu), E_INVALIDARG);
     EXPECT_EQ(Menu()->InvokeCommand(nullptr), E_INVALIDARG);
-    // Nothing selected yet: nothing to copy.
-    EXPECT_EQ(Invoke(Menu(), 0u), S_OK);
+    // Nothing selected yet: nothing to copy, and nowhere to.
+    EXPECT_EQ(Invoke(Menu(), 0u), E_INVALIDARG);
 
     // A verb string above 4 GiB whose bits 16 to 31 are zero is still a string.
     void* high = nullptr;
@@ -114,6 +115,58 @@ TEST_F(CommandTest, CopiesInSelectionOrderAndFromTheLatestSelectionOnly) {
     EXPECT_FALSE(test::Exists(sync + L"earlier.txt"));
 }
 
+// Changes the current directory for one scope.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::wstring& folder) {
+        wchar_t earlier[MAX_PATH] = {};
+        GetCurrentDirectoryW(MAX_PATH, earlier);
+        m_earlier = earlier;
+        SetCurrentDirectoryW(folder.c_str());
+    }
+    ~CurrentDirectory() { SetCurrentDirectoryW(m_earlier.c_str()); }
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+private:
+    std::wstring m_earlier;
+};
+
+TEST_F(CommandTest, AfterARefusedSelectionTheCopyHasNothingAndNowhereToCopy) {
+    const std::wstring sync = m_root / L"Sync";
+    test::CreateFolders(sync);
+    test::CreateFolders(m_root / L"host");
+    test::WriteFile(m_root / L"src\\a.txt", "alpha");
+    test::WriteFile(m_root / L"src\\b.txt", "beta");
+    const CurrentDirectory hostDirectory(m_root / L"host");
+
+    struct Case {
+        const char* name;
+        std::function<IDataObject*()> refusedSelection;
+        std::function<void()> prepare;
+    };
+    const Case cases[] = {
+        {"the synchronised folder cannot be read",
+         [&] { return test::CreateDropFilesDataObject({m_root / L"src\\b.txt"}); },
+         [&] { test::DeleteRegistryTree(HKEY_LOCAL_MACHINE, kSyncFolderKey); }},
+        {"an empty drop list", [&] { return test::CreateDropFilesDataObject({}); }, [] {}},
+        {"an item inside the synchronised folder",
+         [&] { return test::CreateDropFilesDataObject({m_root / L"src\\b.txt", sync + L"\\x.txt"}); }, [] {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_syncKey.SetTarget(sync);
+        ASSERT_EQ(Select(test::CreateDropFilesDataObject({m_root / L"src\\a.txt"})), S_OK);
+        c.prepare();
+        ASSERT_EQ(Select(c.refusedSelection()), E_INVALIDARG);
+        EXPECT_EQ(Invoke(Menu(), 0u), E_INVALIDARG);
+        EXPECT_FALSE(test::Exists(m_root / L"host\\a.txt"));
+        EXPECT_FALSE(test::Exists(m_root / L"host\\b.txt"));
+        EXPECT_FALSE(test::Exists(sync + L"\\a.txt"));
+        EXPECT_FALSE(test::Exists(sync + L"\\b.txt"));
+    }
+}
+
 TEST_F(CommandTest, SkipsPathsLongerThan255UnitsAndCopiesTheRest) {
     const std::wstring sync = m_root / L"Sync";
     m_syncKey.SetTarget(sync);
@@ -161,23 +214,58 @@ TEST(WebAddressTest, FindsTheThirdWordOfTheFirstWebaLine) {
     EXPECT_EQ(WebTarget("https://x.example"), "https://x.example#dir/path=");
 }
 
-TEST(WebAddressTest, OnlyHttpAndHttpsAreWebAddresses) {
+TEST(WebAddressTest, OnlyWellFormedHttpAndHttpsAddressesAreOpened) {
     struct Case {
         const wchar_t* target;
-        bool expected;
+        std::optional<std::wstring> expected;  // nothing: refused
     };
     const Case cases[] = {
-        {L"http://a", true},     {L"HTTPS://a", true},   {L"hTtP://a", true},        {L"https://", true},
-        {L"http:/a", false},     {L"httpx://a", false},  {L"file:///C:/x", false},   {L"C:\\x.exe", false},
-        {L"", false},            {L" http://a", false},  {L"mailto:x@y", false},     {L"\\\\server\\s", false},
+        {L"http://a", L"http://a"},
+        {L"HTTPS://a", L"HTTPS://a"},
+        {L"hTtP://a", L"hTtP://a"},
+        {L"https://b.example:8443/p/q?x=1&y=%41#frag", L"https://b.example:8443/p/q?x=1&y=%41#frag"},
+        {L"http://user:pw@127.0.0.1/", L"http://user:pw@127.0.0.1/"},
+        {L"http://[::1]:80/x", L"http://[::1]:80/x"},
+        {L"https://a.example?q", L"https://a.example?q"},
+        // After the host, what could split or extend the browser's command
+        // line is encoded, as is anything outside ASCII.
+        {L"http://127.0.0.1/a\"\t--injected\t\"b", L"http://127.0.0.1/a%22%09--injected%09%22b"},
+        {L"https://c.example/b\r#dir/path=", L"https://c.example/b%0D#dir/path="},
+        {L"https://c.example/a b\n\x7F<>", L"https://c.example/a%20b%0A%7F%3C%3E"},
+        {L"https://c.example/100%/%zz%4", L"https://c.example/100%25/%25zz%254"},
+        {L"https://c.example/\u7F51\u76D8\U0001F600", L"https://c.example/%E7%BD%91%E7%9B%98%F0%9F%98%80"},
+        {L"https://c.example/\u3000\u00A0", L"https://c.example/%E3%80%80%C2%A0"},
+        {L"https://c.example/\xD800x", std::nullopt},
+        // No host, or a host no address can have.
+        {L"https://", std::nullopt},
+        {L"http:///path", std::nullopt},
+        {L"http://:80/", std::nullopt},
+        {L"http://user@/", std::nullopt},
+        {L"http://a\"b/", std::nullopt},
+        {L"http://a b/", std::nullopt},
+        {L"http://a\tb", std::nullopt},
+        {L"http://a:8x/", std::nullopt},
+        {L"http://[::1/", std::nullopt},
+        {L"http://\u7F51\u76D8.example/", std::nullopt},
+        {L"http://a%2/", std::nullopt},
+        // Not a web address at all.
+        {L"http:/a", std::nullopt},
+        {L"httpx://a", std::nullopt},
+        {L"file:///C:/x", std::nullopt},
+        {L"C:\\x.exe", std::nullopt},
+        {L"", std::nullopt},
+        {L" http://a", std::nullopt},
+        {L"mailto:x@y", std::nullopt},
+        {L"\\\\server\\s", std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
-        EXPECT_EQ(IsWebAddress(c.target), c.expected);
+        EXPECT_EQ(OpenableWebAddress(c.target), c.expected);
     }
 }
 
-// The stand-in browser's records: one address per record.
+// The stand-in browser's records: one command line per record, its
+// arguments separated by U+001F.
 std::vector<std::string> ReadRecords(const std::wstring& path) {
     std::vector<std::string> records;
     if (!test::Exists(path)) return records;
@@ -210,7 +298,8 @@ TEST_F(CommandTest, OpensOnlyTheClientsWebAddress) {
     EXPECT_EQ(Invoke(Menu(), 1u), S_OK);  // no configuration file
     for (const char* text : {"WEBA = https://upper.example\n", "weba https://two.words\n",
                              "weba = lumbotest://x.example\n", "weba = C:\\windows\\notepad.exe\n",
-                             "weba = file:///C:/windows/notepad.exe\n"}) {
+                             "weba = file:///C:/windows/notepad.exe\n", "weba = https://\n",
+                             "weba = http://a\"\t--injected/\n"}) {
         SCOPED_TRACE(text);
         test::WriteFile(config, text);
         EXPECT_EQ(Invoke(Menu(), 1u), S_OK);
@@ -222,8 +311,10 @@ TEST_F(CommandTest, OpensOnlyTheClientsWebAddress) {
     };
     const Case cases[] = {
         {"user x\n\nweba = http://one.example/a\nweba = http://later.example\n", "http://one.example/a#dir/path="},
-        {"user x\r\nweba = https://two.example/b\r\nend\r\n", "https://two.example/b\r#dir/path="},
+        {"user x\r\nweba = https://two.example/b\r\nend\r\n", "https://two.example/b%0D#dir/path="},
         {"WEBA = https://upper.example\nweba addr HTTPS://three.example more\n", "HTTPS://three.example#dir/path="},
+        // Quotes and tabs cannot smuggle arguments into the browser's command line.
+        {"weba = http://127.0.0.1/a\"\t--injected\t\"b\n", "http://127.0.0.1/a%22%09--injected%09%22b#dir/path="},
     };
     std::vector<std::string> expected;
     for (const Case& c : cases) {

@@ -1,5 +1,6 @@
 // Initialize on real data objects naming real items of a scratch tree, with the
 // client's event and "Target" value in the test prefix's registry.
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,8 +94,10 @@ TEST_F(SelectionTest, RefusesWithoutClientSelectionOrUsableTarget) {
     const test::ClientEvent client;
     EXPECT_EQ(Initialize(test::CreateShellDataObject({outside})), S_OK);
 
-    // No data object to read a selection from.
+    // No data object to read a selection from, or one that names nothing
+    // (Wine counts an empty drop list as one entry that reads as nothing).
     EXPECT_EQ(Initialize(nullptr), E_INVALIDARG);
+    EXPECT_EQ(Initialize(test::CreateDropFilesDataObject({})), E_INVALIDARG);
 
     struct Case {
         const char* name;
@@ -117,6 +120,65 @@ TEST_F(SelectionTest, RefusesWithoutClientSelectionOrUsableTarget) {
         if (c.target) m_syncKey.SetTarget(*c.target);
         else if (c.keyExists) m_syncKey.SetOtherValueOnly();
         EXPECT_EQ(Initialize(test::CreateShellDataObject({outside})), c.expected);
+    }
+}
+
+// Sets an environment variable of this process for one scope.
+class EnvironmentVariable {
+public:
+    EnvironmentVariable(const wchar_t* name, const std::wstring& value) : m_name(name) {
+        SetEnvironmentVariableW(name, value.c_str());
+    }
+    ~EnvironmentVariable() { SetEnvironmentVariableW(m_name, nullptr); }
+    EnvironmentVariable(const EnvironmentVariable&) = delete;
+    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+private:
+    const wchar_t* m_name;
+};
+
+TEST_F(SelectionTest, ATargetStoredForExpansionIsExpandedOtherTypesAreRefused) {
+    const test::ClientEvent client;
+    const EnvironmentVariable root(L"LUMBO_TEST_ROOT", m_root.Path());
+    // Short as written, 300 units once expanded.
+    const EnvironmentVariable longFolder(L"LUMBO_TEST_LONG", L"C:\\" + std::wstring(297, L'l'));
+    // 259 units once expanded: fits with its terminator.
+    const EnvironmentVariable longestFolder(L"LUMBO_TEST_LONGEST", L"C:\\" + std::wstring(256, L'm'));
+    const std::wstring inside = m_root / L"Sync\\inside.txt";
+    const std::wstring outside = m_root / L"out1.txt";
+
+    const auto expandable = [this](const std::wstring& text) {
+        m_syncKey.SetRawTarget(REG_EXPAND_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> setTarget;
+        HRESULT forInside;
+        HRESULT forOutside;
+    };
+    const DWORD number = 7;
+    const wchar_t multi[] = L"C:\\Sync\0\0";
+    const Case cases[] = {
+        // Refusing the item inside proves the expanded folder is the one compared.
+        {"expanded", [&] { expandable(L"%LUMBO_TEST_ROOT%\\Sync"); }, E_INVALIDARG, S_OK},
+        {"expanded, with its backslash", [&] { expandable(L"%lumbo_test_root%\\Sync\\"); }, E_INVALIDARG, S_OK},
+        {"no variable in it", [&] { expandable(m_root / L"Sync"); }, E_INVALIDARG, S_OK},
+        {"an unset variable stays as written", [&] { expandable(L"%LUMBO_TEST_UNSET%\\Sync"); }, S_OK, S_OK},
+        {"259 units once expanded", [&] { expandable(L"%LUMBO_TEST_LONGEST%"); }, S_OK, S_OK},
+        {"300 units once expanded", [&] { expandable(L"%LUMBO_TEST_LONG%"); }, E_INVALIDARG, E_INVALIDARG},
+        {"empty", [&] { expandable(L""); }, E_INVALIDARG, E_INVALIDARG},
+        {"REG_DWORD", [&] { m_syncKey.SetRawTarget(REG_DWORD, &number, sizeof number); }, E_INVALIDARG,
+         E_INVALIDARG},
+        {"REG_MULTI_SZ", [&] { m_syncKey.SetRawTarget(REG_MULTI_SZ, multi, sizeof multi); }, E_INVALIDARG,
+         E_INVALIDARG},
+        {"REG_BINARY", [&] { m_syncKey.SetRawTarget(REG_BINARY, multi, sizeof multi); }, E_INVALIDARG,
+         E_INVALIDARG},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.setTarget();
+        EXPECT_EQ(Initialize(test::CreateDropFilesDataObject({inside})), c.forInside);
+        EXPECT_EQ(Initialize(test::CreateShellDataObject({outside})), c.forOutside);
     }
 }
 

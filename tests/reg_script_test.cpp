@@ -1,7 +1,9 @@
 // The registry-script interpreter against the real registry of the prefix:
 // scripts aimed at a scratch key under HKCU, results read back.
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -126,6 +128,12 @@ TEST_F(RegScript, MalformedScriptsFailWithTheirCodesAndLeaveNothingBehind) {
         {"type of two letters", InScratch(L"k = ss 'v'"), DISP_E_EXCEPTION, S_OK},
         {"backslash in a key name", InScratch(L"a\\b = s 'v'"), DISP_E_EXCEPTION, DISP_E_EXCEPTION},
         {"backslash in a forced key name", InScratch(L"ForceRemove 'a\\b'"), DISP_E_EXCEPTION, DISP_E_EXCEPTION},
+        // An empty name would stand for the parent key itself.
+        {"empty forced key name", InScratch(L"made { } ForceRemove ''"), DISP_E_EXCEPTION, DISP_E_EXCEPTION},
+        {"empty deleted key name", InScratch(L"made { } Delete ''"), DISP_E_EXCEPTION, DISP_E_EXCEPTION},
+        {"empty key name", InScratch(L"made { '' = s 'v' }"), DISP_E_EXCEPTION, DISP_E_EXCEPTION},
+        {"empty key name after NoRemove", InScratch(L"made { NoRemove '' { } }"), DISP_E_EXCEPTION,
+         DISP_E_EXCEPTION},
         {"quoted token of 4095 units", InScratch(L"val n = s '" + x4095 + L"'"), DISP_E_EXCEPTION,
          DISP_E_EXCEPTION},
         {"unquoted token of 4095 units", InScratch(L"val n = s " + x4095), DISP_E_EXCEPTION, DISP_E_EXCEPTION},
@@ -301,35 +309,107 @@ TEST_F(RegScript, AFailingRootBlockIsRolledBackEarlierBlocksStay) {
     }
 }
 
-TEST_F(RegScript, NestingDeeperThanTheRegistryAllowsFailsWithoutCrashing) {
-    std::wstring body;
+TEST_F(RegScript, NestingDeeperThanTheRegistryAllowsFailsWithoutCrashingAndIsRolledBack) {
+    std::wstring body = L"first = s '1'\r\n";
     const int levels = lumbo::CRegScriptParser::kMaxBlockDepth + 100;
-    for (int i = 0; i < levels; ++i) body += L"k {\r\n";
+    for (int i = 0; i < levels; ++i) body += L"k {\r\n val v = s 'x'\r\n";
     for (int i = 0; i < levels; ++i) body += L"}\r\n";
+    body += L"last = s '2'";
     EXPECT_EQ(Apply(InScratch(body)), DISP_E_EXCEPTION);
+    // Every key the refused script created on its way down is gone again.
+    EXPECT_EQ(Scratch(), Lines{"."});
     EXPECT_EQ(Apply(InScratch(body), false), DISP_E_EXCEPTION);
+    EXPECT_EQ(Scratch(), Lines{"."});
 }
 
-TEST(RegScriptHelpers, ProtectedNamesRootsAndErrorCodes) {
-    for (const wchar_t* name : {L"AppID", L"CLSID", L"Component Categories", L"FileType", L"Interface", L"Hardware",
-                                L"Mime", L"SAM", L"SECURITY", L"SYSTEM", L"Software", L"TypeLib", L"clsid",
-                                L"SOFTWARE", L"component categories"})
-        EXPECT_FALSE(lumbo::IsDeletableKeyName(name));
-    for (const wchar_t* name : {L"CLSIDs", L"App ID", L"", L"lumboExt", L"Interfaces"})
-        EXPECT_TRUE(lumbo::IsDeletableKeyName(name));
+// The key's and each subkey's own counts of subkeys and values: cheap to
+// read for a tree of thousands of keys, and a deletion anywhere in the first
+// two levels changes it.
+Lines TwoLevelShape(HKEY root, const std::wstring& path) {
+    Lines shape;
+    HKEY top = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &top) != ERROR_SUCCESS) return shape;
+    const auto counts = [](HKEY key) {
+        DWORD subkeys = 0;
+        DWORD values = 0;
+        RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr);
+        return std::to_string(subkeys) + "/" + std::to_string(values);
+    };
+    shape.push_back(". " + counts(top));
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256] = {};
+        DWORD length = 256;
+        if (RegEnumKeyExW(top, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        HKEY child = nullptr;
+        std::string line(name, name + length);  // GUIDs and ASCII names
+        if (RegOpenKeyExW(top, name, 0, KEY_READ, &child) == ERROR_SUCCESS) {
+            line += " " + counts(child);
+            RegCloseKey(child);
+        }
+        shape.push_back(line);
+    }
+    RegCloseKey(top);
+    return shape;
+}
 
-    EXPECT_EQ(lumbo::RootKeyFromName(L"HKPD"), HKEY_PERFORMANCE_DATA);
-    EXPECT_EQ(lumbo::RootKeyFromName(L"HKEY_PERFORMANCE_DATA"), HKEY_PERFORMANCE_DATA);
-    EXPECT_EQ(lumbo::RootKeyFromName(L"hkdd"), HKEY_DYN_DATA);
-    EXPECT_EQ(lumbo::RootKeyFromName(L"HKEY_DYN_DATA"), HKEY_DYN_DATA);
-    EXPECT_EQ(lumbo::RootKeyFromName(L"HKCC"), HKEY_CURRENT_CONFIG);
-    EXPECT_EQ(lumbo::RootKeyFromName(L"HKEY_CURRENT_CONFIG"), HKEY_CURRENT_CONFIG);
-    EXPECT_EQ(lumbo::RootKeyFromName(L"HKEY_USER"), nullptr);
+// Keeps a copy of a key tree and puts it back at the end if its shape
+// changed, so that a script which wrongly deletes it cannot take the
+// registrations other tests of this program (and later programs in the same
+// prefix) rely on with it.
+class KeyTreeGuard {
+public:
+    KeyTreeGuard(HKEY root, std::wstring path) : m_root(root), m_path(std::move(path)) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kBackup);
+        m_shapeBefore = TwoLevelShape(m_root, m_path);
+        HKEY backup = nullptr;
+        RegCreateKeyExW(HKEY_CURRENT_USER, kBackup, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &backup, nullptr);
+        m_saved = backup != nullptr && RegCopyTreeW(m_root, m_path.c_str(), backup) == ERROR_SUCCESS;
+        if (backup != nullptr) RegCloseKey(backup);
+    }
+    ~KeyTreeGuard() {
+        if (m_saved && !Unchanged()) {
+            HKEY restored = nullptr;
+            if (RegCreateKeyExW(m_root, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &restored, nullptr) ==
+                ERROR_SUCCESS) {
+                RegCopyTreeW(HKEY_CURRENT_USER, kBackup, restored);
+                RegCloseKey(restored);
+            }
+        }
+        RegDeleteTreeW(HKEY_CURRENT_USER, kBackup);
+    }
+    KeyTreeGuard(const KeyTreeGuard&) = delete;
+    KeyTreeGuard& operator=(const KeyTreeGuard&) = delete;
 
-    EXPECT_EQ(lumbo::HResultFromWin32(0), S_OK);
-    EXPECT_EQ(lumbo::HResultFromWin32(-5), static_cast<HRESULT>(-5));
-    EXPECT_EQ(lumbo::HResultFromWin32(ERROR_ACCESS_DENIED), static_cast<HRESULT>(0x80070005));
-    EXPECT_EQ(lumbo::HResultFromWin32(0x12345), static_cast<HRESULT>(0x80072345));
+    bool Saved() const { return m_saved; }
+    std::size_t FirstLevelKeys() const { return m_shapeBefore.size(); }
+    bool Unchanged() const { return TwoLevelShape(m_root, m_path) == m_shapeBefore; }
+
+private:
+    static constexpr wchar_t kBackup[] = L"Software\\lumboRegScriptTestBackup";
+    HKEY m_root;
+    std::wstring m_path;
+    Lines m_shapeBefore;
+    bool m_saved = false;
+};
+
+TEST_F(RegScript, AnEmptyKeyNameBelowAProtectedKeyRemovesNothing) {
+    const KeyTreeGuard guard(HKEY_CLASSES_ROOT, L"CLSID");
+    ASSERT_TRUE(guard.Saved()) << "no copy of HKCR\\CLSID to restore from";
+    // The prefix's own classes are there to lose.
+    ASSERT_GT(guard.FirstLevelKeys(), 10u);
+    const wchar_t* const scripts[] = {
+        L"HKCR { NoRemove CLSID { ForceRemove '' } }",
+        L"HKCR { NoRemove CLSID { Delete '' } }",
+        L"HKCR { NoRemove CLSID { ForceRemove '' = s 'x' { val v = s 'y' } } }",
+    };
+    for (const wchar_t* script : scripts) {
+        SCOPED_TRACE(testing::Message() << "script " << (&script - scripts));
+        EXPECT_EQ(Apply(script), DISP_E_EXCEPTION);
+        EXPECT_EQ(Apply(script, false), DISP_E_EXCEPTION);
+        // Every class is still there with all its subkeys and values.
+        EXPECT_TRUE(guard.Unchanged());
+    }
 }
 
 TEST_F(RegScript, DeleteKeyTreeRemovesEverythingBelow) {

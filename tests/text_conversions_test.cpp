@@ -73,8 +73,52 @@ TEST(TextConversion, WideToAnsiWritesIntoTheCallersBuffer) {
     EXPECT_EQ(WideToAnsi(buffer, sizeof buffer, nullptr, CP_ACP), nullptr);
     EXPECT_EQ(buffer[0], 'x') << "nothing may be written for a null argument";
 
-    // Too small a buffer fails and leaves no text behind.
+    // Too small a buffer fails and leaves no text behind; so does one of no
+    // size at all, where nothing may be written.
     EXPECT_EQ(WideToAnsi(buffer, 3, L"abcdef", CP_ACP), nullptr);
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(WideToAnsi(buffer, 0, L"abcdef", CP_ACP), nullptr);
+    EXPECT_EQ(WideToAnsi(buffer, 0, L"", CP_ACP), nullptr);
+    EXPECT_EQ(WideToAnsi(buffer, -1, L"a", CP_ACP), nullptr);
+    EXPECT_EQ(buffer[0], 'x');
+}
+
+TEST(TextConversion, Utf8ToWideIsStrict) {
+    struct Case {
+        const char* name;
+        std::string utf8;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {"empty", "", L""},
+        {"ascii", "C:\\Sync", L"C:\\Sync"},
+        {"latin and chinese", "caf\xC3\xA9 \xE5\x90\x8C\xE6\xAD\xA5", L"caf\u00E9 \u540C\u6B65"},
+        {"outside the basic plane", "\xF0\x9F\x98\x80", L"\U0001F600"},
+        {"an embedded nul stays", std::string("ab\0cd", 5), std::wstring(L"ab\0cd", 5)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Utf8ToWide(c.utf8), c.expected);
+    }
+    for (const char* invalid : {"a\xFF" "b", "\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xE5\x90", "\x80"}) {
+        SCOPED_TRACE(testing::Message() << "invalid " << testing::PrintToString(std::string(invalid)));
+        try {
+            Utf8ToWide(invalid);
+            ADD_FAILURE() << "no ConversionError";
+        } catch (const ConversionError& error) {
+            EXPECT_STREQ(error.what(), "Invalid UTF-8 sequence.");
+        }
+    }
+}
+
+TEST(TextConversion, OneConversionCodePageRule) {
+    // Windows NT 5.0 and later, as every 64-bit Windows is: the calling
+    // thread's ANSI code page, for the lenient conversions and the registry
+    // scripts alike.
+    EXPECT_EQ(ConversionCodePage(), static_cast<UINT>(CP_THREAD_ACP));
+    char buffer[8] = {};
+    ASSERT_EQ(WideToAnsi(buffer, sizeof buffer, L"\u540C", ConversionCodePage()), buffer);
+    EXPECT_EQ(std::string(buffer), GetACP() == 936 ? "\xCD\xAC" : "?");
 }
 
 TEST(TextConversion, AnsiToWide) {

@@ -15,9 +15,23 @@ constexpr char kCountChanged[] = "La falla!";
 }  // namespace
 
 UINT ConversionCodePage() {
-    // Windows before NT 5.0 had no per-thread ANSI code page and needed the
-    // thread locale's default instead; no 64-bit Windows is that old.
-    return CP_THREAD_ACP;
+    // Windows before NT 5.0 had no per-thread ANSI code page: there the
+    // thread locale's default stands in, or the system's when that cannot be
+    // read. Settled once; two threads settling it at once reach the same.
+    static const UINT codePage = [] {
+        OSVERSIONINFOA version = {};
+        version.dwOSVersionInfoSize = sizeof(version);
+        if (GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion > 4)
+            return static_cast<UINT>(CP_THREAD_ACP);
+        char text[8] = {};
+        if (GetLocaleInfoA(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE, text, sizeof(text)) > 0) {
+            UINT number = 0;
+            for (const char* c = text; *c >= '0' && *c <= '9'; ++c) number = number * 10 + static_cast<UINT>(*c - '0');
+            if (number != 0) return number;
+        }
+        return GetACP();
+    }();
+    return codePage;
 }
 
 std::string WideToUtf8(const wchar_t* text) {
@@ -51,8 +65,10 @@ std::string Utf8ToAnsi(std::string utf8) {
 }
 
 char* WideToAnsi(char* out, int outSize, const wchar_t* text, UINT codePage) {
-    if (out == nullptr || text == nullptr) return nullptr;
-    if (outSize > 0) out[0] = '\0';
+    // A size of 0 would turn the conversion into a query of the size needed,
+    // which succeeds; no text fits there, not even the terminator.
+    if (out == nullptr || text == nullptr || outSize <= 0) return nullptr;
+    out[0] = '\0';
     const int written = WideCharToMultiByte(codePage, 0, text, -1, out, outSize, nullptr, nullptr);
     return written != 0 ? out : nullptr;
 }
@@ -70,6 +86,21 @@ std::wstring AnsiToWide(const char* text) {
 }
 
 std::wstring AnsiToWide(const std::string& text) { return AnsiToWide(text.c_str()); }
+
+std::wstring Utf8ToWide(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    if (utf8.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) throw ConversionError(kErrorInConversion);
+    const int length = static_cast<int>(utf8.size());
+    const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, nullptr, 0);
+    if (units == 0) {
+        throw ConversionError(GetLastError() == ERROR_NO_UNICODE_TRANSLATION ? kInvalidSequence
+                                                                             : kErrorInConversion);
+    }
+    std::wstring wide(static_cast<std::size_t>(units), L'\0');
+    const int written = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, wide.data(), units);
+    if (written != units) throw ConversionError(kCountChanged);
+    return wide;
+}
 
 int WideToAnsiBuf(const wchar_t* text, char* out, int outSize) {
     return WideCharToMultiByte(CP_ACP, 0, text, -1, out, outSize, nullptr, nullptr);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include <windows.h>
 
@@ -33,7 +34,14 @@ std::wstring AnsiToWide(const std::string& text);
 // failure (also when the text does not fit).
 int WideToAnsiBuf(const wchar_t* text, char* out, int outSize);
 
-// The code page of the lenient conversions: the calling thread's ANSI code page.
+// UTF-8 to UTF-16, every byte of the view (an embedded NUL stays). Strict:
+// bytes that are not UTF-8 raise ConversionError "Invalid UTF-8 sequence.".
+std::wstring Utf8ToWide(std::string_view utf8);
+
+// The conversion code page, the one rule for every conversion that uses it
+// (the lenient conversions, the registry scripts): the calling thread's ANSI
+// code page; before Windows NT 5.0 the thread locale's default ANSI code page,
+// or the system's when that cannot be read. Settled once per process.
 UINT ConversionCodePage();
 
 }  // namespace lumbo

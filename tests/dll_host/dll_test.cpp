@@ -252,13 +252,18 @@ TEST_F(DllTest, AutomationFromTheRegisteredTypeLibrary) {
     }
 
     ASSERT_EQ(test::RegisterLumboTypeLibrary(test::BuiltDllPath()), S_OK);
+    // The library is registered under its own locale, 409; callers on other
+    // systems ask with theirs. Each class loads first for another one:
+    // neutral, Chinese (PRC), the user's default, the system's default.
+    const LCID firstLocales[] = {0x0000, 0x0804, 0x0400, 0x0800};
+    static_assert(sizeof firstLocales / sizeof firstLocales[0] == 4);
     for (std::size_t i = 0; i < Classes().size(); ++i) {
         const ClassRow& row = Classes()[i];
         SCOPED_TRACE(row.name);
         ComPtr<ITypeInfo> byIndex0;
         ComPtr<ITypeInfo> byIndex5;
         ComPtr<ITypeInfo> bySecond;
-        ASSERT_EQ(first[i]->GetTypeInfo(0, kLocale, byIndex0.Out()), S_OK);
+        ASSERT_EQ(first[i]->GetTypeInfo(0, firstLocales[i], byIndex0.Out()), S_OK);
         ASSERT_EQ(first[i]->GetTypeInfo(5, kLocale, byIndex5.Out()), S_OK);
         ASSERT_EQ(second[i]->GetTypeInfo(0, kLocale, bySecond.Out()), S_OK);
         EXPECT_EQ(byIndex0.Get(), byIndex5.Get());
@@ -284,8 +289,18 @@ TEST_F(DllTest, AutomationFromTheRegisteredTypeLibrary) {
         DISPID none = 0;
         EXPECT_EQ(first[i]->GetIDsOfNames(IID_NULL, unknown, 1, kLocale, &none), DISP_E_UNKNOWNNAME);
         DISPPARAMS noArguments = {};
-        EXPECT_TRUE(FAILED(first[i]->Invoke(1, IID_NULL, kLocale, DISPATCH_METHOD, &noArguments, nullptr,
-                                            nullptr, nullptr)));
+        const HRESULT invoked =
+            first[i]->Invoke(1, IID_NULL, kLocale, DISPATCH_METHOD, &noArguments, nullptr, nullptr, nullptr);
+        EXPECT_TRUE(FAILED(invoked));
+        for (const LCID locale : {0x0000u, 0x0804u, 0x0400u, 0x0800u, 0x0409u}) {
+            SCOPED_TRACE(testing::Message() << "locale " << std::hex << locale);
+            DISPID id = DISPID_UNKNOWN;
+            EXPECT_EQ(second[i]->GetIDsOfNames(IID_NULL, exact, 1, locale, &id), S_OK);
+            EXPECT_EQ(id, expected);
+            EXPECT_EQ(second[i]->Invoke(1, IID_NULL, locale, DISPATCH_METHOD, &noArguments, nullptr, nullptr,
+                                        nullptr),
+                      invoked);
+        }
     }
 }
 
@@ -373,6 +388,24 @@ TEST_F(DllBehaviourTest, MenuAnswersThroughTheExports) {
     ASSERT_EQ(Dll().Create(CLSID_lumboShlExt, IID_IShellExtInit, refused.OutVoid()), S_OK);
     ComPtr<IDataObject> inside(test::CreateDropFilesDataObject({m_tree / L"Sync\\inside.txt"}));
     EXPECT_EQ(refused->Initialize(nullptr, inside.Get(), nullptr), E_INVALIDARG);
+    // A drop list that names nothing offers nothing, and nothing is copied.
+    ComPtr<IDataObject> empty(test::CreateDropFilesDataObject({}));
+    EXPECT_EQ(refused->Initialize(nullptr, empty.Get(), nullptr), E_INVALIDARG);
+    ComPtr<IContextMenu> refusedMenu;
+    ASSERT_EQ(refused->QueryInterface(IID_IContextMenu, refusedMenu.OutVoid()), S_OK);
+    CMINVOKECOMMANDINFO copy = {};
+    copy.cbSize = sizeof copy;
+    copy.lpVerb = MAKEINTRESOURCEA(0);
+    EXPECT_EQ(refusedMenu->InvokeCommand(&copy), E_INVALIDARG);
+
+    // The client may store the folder for expansion.
+    SetEnvironmentVariableW(L"LUMBO_TEST_TREE", m_tree.Path().c_str());
+    const std::wstring expandable = L"%LUMBO_TEST_TREE%\\Sync";
+    syncFolder.SetRawTarget(REG_EXPAND_SZ, expandable.c_str(),
+                            static_cast<DWORD>((expandable.size() + 1) * sizeof(wchar_t)));
+    EXPECT_EQ(init->Initialize(nullptr, outside.Get(), nullptr), S_OK);
+    EXPECT_EQ(refused->Initialize(nullptr, inside.Get(), nullptr), E_INVALIDARG);
+    SetEnvironmentVariableW(L"LUMBO_TEST_TREE", nullptr);
 }
 
 }  // namespace

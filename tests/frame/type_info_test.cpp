@@ -1,5 +1,6 @@
 // The type library built from lumboExt.idl, and the type-information holder
 // serving IDispatch from it, through a class of the frame's shape.
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -78,6 +79,59 @@ TEST(TypeLibrary, HoldsTheFourClassesAndTheirDualInterfaces) {
             vtable->ReleaseTypeAttr(vtableType);
         }
         info->ReleaseTypeAttr(type);
+    }
+}
+
+// The help string the library documents for a type (or itself, index -1).
+std::wstring HelpString(ITypeLib* library, INT index) {
+    BSTR text = nullptr;
+    if (FAILED(library->GetDocumentation(index, nullptr, &text, nullptr, nullptr))) return L"?";
+    std::wstring help(text, SysStringLen(text));
+    SysFreeString(text);
+    return help;
+}
+
+std::string InAnsiCodePage(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                        nullptr);
+    return bytes;
+}
+
+TEST(TypeLibrary, HelpStringsAreStoredInGbkAndReadAsChineseUnderCodePage936) {
+    const char* expectedCodePage = std::getenv("LUMBO_EXPECT_ACP");
+    ASSERT_NE(expectedCodePage, nullptr) << "LUMBO_EXPECT_ACP is not set";
+    ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(expectedCodePage)));
+
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(LoadTypeLibEx(test::BuiltDllPath().c_str(), REGKIND_NONE, library.Out()), S_OK);
+    struct Row {
+        INT index;
+        const wchar_t* text;
+        const char* gbk;  // the stored bytes
+    };
+    const Row rows[] = {
+        {-1, L"lumboExt 1.0 \u7C7B\u578B\u5E93", "lumboExt 1.0 \xC0\xE0\xD0\xCD\xBF\xE2"},
+        {0, L"lumboExt0 Class", "lumboExt0 Class"},
+        {1, L"IlumboExt0 \u63A5\u53E3", "IlumboExt0 \xBD\xD3\xBF\xDA"},
+        {2, L"lumboExt1 Class", "lumboExt1 Class"},
+        {3, L"IlumboExt1 \u63A5\u53E3", "IlumboExt1 \xBD\xD3\xBF\xDA"},
+        {4, L"lumboExt2 Class", "lumboExt2 Class"},
+        {5, L"IlumboExt2 \u63A5\u53E3", "IlumboExt2 \xBD\xD3\xBF\xDA"},
+        {6, L"lumboShlExt Class", "lumboShlExt Class"},
+        {7, L"IlumboShlExt \u63A5\u53E3", "IlumboShlExt \xBD\xD3\xBF\xDA"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "type " << row.index);
+        const std::wstring help = HelpString(library.Get(), row.index);
+        // The platform reads the stored bytes in the ANSI code page; under
+        // 1252 they come back as Latin letters, the same bytes.
+        EXPECT_EQ(InAnsiCodePage(help), row.gbk);
+        if (GetACP() == 936) {
+            EXPECT_EQ(help, row.text);
+        }
     }
 }
 
@@ -177,6 +231,65 @@ TEST_F(TypeInfoHolderTest, LoadsOnceRegisteredCachesNamesAndReleasesAtTerminatio
     m_module->Term();
     EXPECT_EQ(Holder().m_pInfo, nullptr);
     EXPECT_EQ(Holder().m_pMap, nullptr);
+}
+
+TEST(TypeInfoHolder, EveryWayInLoadsForNeutralChineseAndDefaultLocales) {
+    test::TypeLibraryRegistration registration;
+    ASSERT_EQ(test::RegisterLumboTypeLibrary(test::BuiltDllPath()), S_OK);
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(LoadTypeLibEx(test::BuiltDllPath().c_str(), REGKIND_NONE, library.Out()), S_OK);
+    ComPtr<ITypeInfo> expected;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IlumboExt1, expected.Out()), S_OK);
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"GetTypeInfo")};
+    DISPID expectedId = DISPID_UNKNOWN;
+    ASSERT_EQ(expected->GetIDsOfNames(names, 1, &expectedId), S_OK);
+
+    CAtlModule* previous = _pAtlModule;
+    // Neutral, Chinese (PRC), the user's and the system's default, and the
+    // library's own.
+    for (const LCID locale : {0x0000u, 0x0804u, 0x0400u, 0x0800u, 0x0409u, 0x0009u}) {
+        for (const char* way : {"GetTypeInfo", "GetIDsOfNames", "Invoke"}) {
+            SCOPED_TRACE(testing::Message() << way << " with locale " << std::hex << locale);
+            CAtlModule module;
+            // A holder that has loaded nothing yet: this call is the first.
+            CComTypeInfoHolder holder = {&IID_IlumboExt1, &LIBID_lumboExtLib, 1, 0, nullptr, nullptr, 0};
+            if (std::string(way) == "GetTypeInfo") {
+                ComPtr<ITypeInfo> info;
+                ASSERT_EQ(holder.GetTypeInfo(0, locale, info.Out()), S_OK);
+                EXPECT_EQ(test::DocumentedName(info.Get()), L"IlumboExt1");
+            } else if (std::string(way) == "GetIDsOfNames") {
+                DISPID id = DISPID_UNKNOWN;
+                ASSERT_EQ(holder.GetIDsOfNames(IID_NULL, names, 1, locale, &id), S_OK);
+                EXPECT_EQ(id, expectedId);
+            } else {
+                // The interface has no member 1: the type information's own
+                // answer, not a library that cannot be found.
+                DISPPARAMS none = {};
+                const HRESULT direct = expected->Invoke(expected.Get(), 1, DISPATCH_METHOD, &none, nullptr,
+                                                        nullptr, nullptr);
+                EXPECT_NE(direct, TYPE_E_LIBNOTREGISTERED);
+                EXPECT_EQ(holder.Invoke(reinterpret_cast<IDispatch*>(expected.Get()), 1, IID_NULL, locale,
+                                        DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+                          direct);
+                EXPECT_NE(holder.m_pInfo, nullptr);
+            }
+            module.Term();
+            EXPECT_EQ(holder.m_pInfo, nullptr);
+        }
+    }
+    _pAtlModule = previous;
+
+    // Not registered under any locale: still the platform's answer.
+    ASSERT_EQ(test::UnregisterLumboTypeLibrary(), S_OK);
+    {
+        CAtlModule module;
+        CComTypeInfoHolder holder = {&IID_IlumboExt1, &LIBID_lumboExtLib, 1, 0, nullptr, nullptr, 0};
+        ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
+        EXPECT_EQ(holder.GetTypeInfo(0, 0x0804, &info), TYPE_E_LIBNOTREGISTERED);
+        EXPECT_EQ(info, nullptr);
+        module.Term();
+    }
+    _pAtlModule = previous;
 }
 
 TEST(TypeInfoHolder, NoModuleNoLoading) {

@@ -107,6 +107,16 @@ void SyncFolderKey::SetTarget(const std::wstring& folder) {
     SetRegistryString(HKEY_LOCAL_MACHINE, kSyncFolderKey, kSyncFolderValue, folder);
 }
 
+void SyncFolderKey::SetRawTarget(DWORD type, const void* data, DWORD size) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSyncFolderKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        throw std::runtime_error("cannot create the synchronised-folder key");
+    const LONG result = RegSetValueExW(key, kSyncFolderValue, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) throw std::runtime_error("cannot write the synchronised-folder value");
+}
+
 void SyncFolderKey::SetOtherValueOnly() {
     SetRegistryString(HKEY_LOCAL_MACHINE, kSyncFolderKey, L"Other", L"C:\\Sync");
 }

@@ -29,6 +29,8 @@ public:
     SyncFolderKey& operator=(const SyncFolderKey&) = delete;
 
     void SetTarget(const std::wstring& folder);
+    // "Target" with any type and bytes.
+    void SetRawTarget(DWORD type, const void* data, DWORD size);
     // The key exists but has no "Target".
     void SetOtherValueOnly();
 };

@@ -17,6 +17,7 @@ packages=(
   npm
   attr
   locales
+  fonts-wqy-microhei
 )
 
 missing=()

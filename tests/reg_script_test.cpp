@@ -403,7 +403,7 @@ TEST_F(RegScript, AnEmptyKeyNameBelowAProtectedKeyRemovesNothing) {
         L"HKCR { NoRemove CLSID { Delete '' } }",
         L"HKCR { NoRemove CLSID { ForceRemove '' = s 'x' { val v = s 'y' } } }",
     };
-    for (const wchar_t* script : scripts) {
+    for (const wchar_t* const& script : scripts) {
         SCOPED_TRACE(testing::Message() << "script " << (&script - scripts));
         EXPECT_EQ(Apply(script), DISP_E_EXCEPTION);
         EXPECT_EQ(Apply(script, false), DISP_E_EXCEPTION);

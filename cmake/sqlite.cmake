@@ -59,5 +59,7 @@ target_compile_definitions(sqlite3 PRIVATE
   SQLITE_OMIT_SHARED_CACHE
   SQLITE_OMIT_PROGRESS_CALLBACK
   SQLITE_OMIT_TCL_VARIABLE
-  SQLITE_USE_URI=0)
+  SQLITE_USE_URI=0
+  # The WAL reader's snapshot tells one state of a WAL database from another.
+  SQLITE_ENABLE_SNAPSHOT)
 target_compile_options(sqlite3 PRIVATE -w -O2)

@@ -2,6 +2,7 @@
 
 #include "filter/file_status.h"
 #include "store/client_contract.h"
+#include "store/pending_folder_cache.h"
 #include "store/settings.h"
 #include "store/status_queries.h"
 #include "text/conversions.h"
@@ -9,8 +10,16 @@
 
 namespace lumbo {
 
-bool HasSynchronisedBadge(sqlite3* store, std::string_view utf8Path) {
-    return StatusListContains(store, FileStatus::Synchronised, utf8Path) && !HasPendingBelow(store, utf8Path);
+namespace {
+
+bool PendingBelow(sqlite3* store, std::string_view utf8Path, LookupRoad road) {
+    return road == LookupRoad::Shared ? HasPendingBelowShared(store, utf8Path) : HasPendingBelow(store, utf8Path);
+}
+
+}  // namespace
+
+bool HasSynchronisedBadge(sqlite3* store, std::string_view utf8Path, LookupRoad road) {
+    return StatusListContains(store, FileStatus::Synchronised, utf8Path) && !PendingBelow(store, utf8Path, road);
 }
 
 bool HasFailedBadge(sqlite3* store, std::string_view utf8Path) {
@@ -23,7 +32,7 @@ std::string FilterFilePath(const std::string& ansiDatabasePath) {
     return folder + kFilterFileName;
 }
 
-bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder) {
+bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder, LookupRoad road) {
     const std::string monitoredFolder = ReadMonitoredFolder(query.store, rememberedFolder);
     const std::string ignoredFolders = ReadIgnoredFolders(query.store);
     const std::string utf8Path = WideToUtf8(query.path);
@@ -45,7 +54,7 @@ bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder) {
     TraceLine("=================Before Status====================\n");
     if (!CFileStatus(monitoredFolder, ignoredFolders, filterPath).IsSyncableFile(ansiPath)) return false;
 
-    if (HasPendingBelow(query.store, utf8Path)) return true;
+    if (PendingBelow(query.store, utf8Path, road)) return true;
     // Not listed yet: the client has still to upload it.
     return !listed.listed;
 }

@@ -82,12 +82,15 @@ std::string FolderContentPattern(std::string_view utf8Folder) {
     return pattern;
 }
 
-bool HasPendingBelow(sqlite3* connection, std::string_view utf8Path) {
-    if (utf8Path.empty()) return false;
+bool IsExistingFolder(std::string_view utf8Path) {
     // Asked in UTF-16: the ANSI form would lose letters the code page lacks,
     // and such a folder would never learn of the entries waiting in it.
     const DWORD attributes = GetFileAttributesW(Utf8ToWide(utf8Path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool HasPendingBelow(sqlite3* connection, std::string_view utf8Path) {
+    if (utf8Path.empty() || !IsExistingFolder(utf8Path)) return false;
 
     Statement statement(connection, kPendingBelowStatement);
     if (!statement || !statement.Bind(1, FolderContentPattern(utf8Path))) return false;

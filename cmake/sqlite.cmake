@@ -60,6 +60,12 @@ target_compile_definitions(sqlite3 PRIVATE
   SQLITE_OMIT_PROGRESS_CALLBACK
   SQLITE_OMIT_TCL_VARIABLE
   SQLITE_USE_URI=0
-  # The WAL reader's snapshot tells one state of a WAL database from another.
+  # A database file that cannot be opened (held without sharing, access
+  # denied) is retried twice, 5 then 10 ms, instead of ten times over 1.4 s.
+  # The per-connection file control cannot shorten the first open: it needs
+  # an open file, and it sets the same process-wide count.
+  SQLITE_WIN32_IOERR_RETRY=2
+  SQLITE_WIN32_IOERR_RETRY_DELAY=5
+  # Costs nothing unless called; lets a reader pin the snapshot it read.
   SQLITE_ENABLE_SNAPSHOT)
 target_compile_options(sqlite3 PRIVATE -w -O2)

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Measures the overlay handlers against the floor of any overlay query and
 # prints a table (run on demand; never part of the tests).
-#   bash scripts/bench.sh [--quick]
+#   bash scripts/bench.sh [--quick | --memory]
+#   bash scripts/bench.sh --concurrency [SECONDS]   eight threads against a
+#                                                   churning writer, per journal mode
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +16,14 @@ export LUMBO_NO_PREFIX_SETUP=1
 "$build/wine-run" cmd /c exit
 cp "$build/bin/overlay_bench.exe" "$LUMBO_WINEPREFIX/drive_c/windows/system32/verclsid.exe"
 mkdir -p "$LUMBO_WINEPREFIX/drive_c/lumbo-bench"
-cp "$build/bin/lumboExt.dll" "$LUMBO_WINEPREFIX/drive_c/lumbo-bench/lumboExt.dll"
+# LUMBO_BENCH_DLL measures another build of the DLL with this bench.
+cp "${LUMBO_BENCH_DLL:-$build/bin/lumboExt.dll}" "$LUMBO_WINEPREFIX/drive_c/lumbo-bench/lumboExt.dll"
 
 echo "overlay bench, $(date -u +%Y-%m-%d), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(wine --version)"
+if [ "${1:-}" = "--concurrency" ]; then
+  cp "$build/bin/client_simulator.exe" "$LUMBO_WINEPREFIX/drive_c/lumbo-bench/client_simulator.exe"
+  "$build/wine-run" 'C:\windows\system32\verclsid.exe' 'C:\lumbo-bench\lumboExt.dll' 'C:\lumbo-bench' \
+    --concurrency 'C:\lumbo-bench\client_simulator.exe' "${2:-60}"
+  exit
+fi
 "$build/wine-run" 'C:\windows\system32\verclsid.exe' 'C:\lumbo-bench\lumboExt.dll' 'C:\lumbo-bench' "$@"

@@ -10,20 +10,24 @@
 
 namespace lumbo {
 
+// A lookup that could not read gives no badge, whichever the handler: the
+// database's answer is unknown, and a guess shows the user a wrong state.
+
 namespace {
 
-bool PendingBelow(sqlite3* store, std::string_view utf8Path, LookupRoad road) {
+LookupResult PendingBelow(sqlite3* store, std::string_view utf8Path, LookupRoad road) {
     return road == LookupRoad::Shared ? HasPendingBelowShared(store, utf8Path) : HasPendingBelow(store, utf8Path);
 }
 
 }  // namespace
 
 bool HasSynchronisedBadge(sqlite3* store, std::string_view utf8Path, LookupRoad road) {
-    return StatusListContains(store, FileStatus::Synchronised, utf8Path) && !PendingBelow(store, utf8Path, road);
+    return StatusListContains(store, FileStatus::Synchronised, utf8Path) == LookupResult::Found &&
+           PendingBelow(store, utf8Path, road) == LookupResult::NotFound;
 }
 
 bool HasFailedBadge(sqlite3* store, std::string_view utf8Path) {
-    return StatusListContains(store, FileStatus::Failed, utf8Path);
+    return StatusListContains(store, FileStatus::Failed, utf8Path) == LookupResult::Found;
 }
 
 std::string FilterFilePath(const std::string& ansiDatabasePath) {
@@ -46,6 +50,7 @@ bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder, L
     TraceLine("=================In MonDir====================\n");
 
     const ListedStatus listed = ReadListedStatus(query.store, utf8Path);
+    if (listed.listed == LookupResult::Unreadable) return false;
     if (listed.pending) return true;
     TraceLine("=================After Uploading====================\n");
 
@@ -54,9 +59,10 @@ bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder, L
     TraceLine("=================Before Status====================\n");
     if (!CFileStatus(monitoredFolder, ignoredFolders, filterPath).IsSyncableFile(ansiPath)) return false;
 
-    if (PendingBelow(query.store, utf8Path, road)) return true;
+    const LookupResult pendingBelow = PendingBelow(query.store, utf8Path, road);
+    if (pendingBelow != LookupResult::NotFound) return pendingBelow == LookupResult::Found;
     // Not listed yet: the client has still to upload it.
-    return !listed.listed;
+    return listed.listed == LookupResult::NotFound;
 }
 
 }  // namespace lumbo

@@ -15,7 +15,11 @@ HRESULT OverlayIsMemberOf(const wchar_t* path, const OverlayDecision& decide) no
         const std::string databasePath = DatabasePath();
         const StatusStore store = OpenStatusStore(databasePath);
         if (!store) return S_FALSE;
-        return decide(OverlayQuery{store.get(), databasePath, path}) ? S_OK : S_FALSE;
+        const bool badge = decide(OverlayQuery{store.get(), databasePath, path});
+        // Answers read while the client rewrote the file beneath them are
+        // not to be trusted either way.
+        if (!store.ReadsWereStable()) return S_FALSE;
+        return badge ? S_OK : S_FALSE;
     } catch (...) {
         return S_FALSE;
     }

@@ -8,9 +8,14 @@
 namespace lumbo {
 
 bool IsClientRunning() {
-    const UniqueHandle event(CreateEventW(nullptr, FALSE, FALSE, kClientEventName));
-    // Any other failure (access denied, say) counts as the client not running.
-    return GetLastError() == ERROR_ALREADY_EXISTS;
+    // Opened, never created: a probe that created the event, however briefly,
+    // would make a probe on another thread see a client that is not there.
+    HANDLE handle = OpenEventW(SYNCHRONIZE, FALSE, kClientEventName);
+    const DWORD error = GetLastError();
+    const UniqueHandle event(handle);
+    // An event we may not open (the client runs under another account with a
+    // stricter descriptor) exists all the same.
+    return event || error == ERROR_ACCESS_DENIED;
 }
 
 }  // namespace lumbo

@@ -2,8 +2,9 @@
 
 namespace lumbo {
 
-// Whether the client runs, told by its named event. The probe keeps no handle:
-// when the client is absent the event it creates is destroyed at once.
+// Whether the client runs, told by its named event. The probe only opens the
+// event by name: it never creates one, so no probe can make the client seem
+// to run, and it keeps no handle.
 bool IsClientRunning();
 
 }  // namespace lumbo

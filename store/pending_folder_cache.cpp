@@ -257,7 +257,7 @@ std::optional<bool> SharedAnswer(sqlite3* connection, const std::string& folder)
 
 }  // namespace
 
-bool HasPendingBelowShared(sqlite3* connection, std::string_view utf8Path) {
+LookupResult HasPendingBelowShared(sqlite3* connection, std::string_view utf8Path) {
     if (utf8Path.empty() || utf8Path.find('\0') != std::string_view::npos || !IsExistingFolder(utf8Path))
         return HasPendingBelow(connection, utf8Path);
     // A pattern past SQLite's limit makes the per-call query fail; so be it.
@@ -266,7 +266,7 @@ bool HasPendingBelowShared(sqlite3* connection, std::string_view utf8Path) {
         return HasPendingBelow(connection, utf8Path);
     try {
         const std::optional<bool> answer = SharedAnswer(connection, FoldedFolder(utf8Path));
-        if (answer) return *answer;
+        if (answer) return FoundIf(*answer);
     } catch (const std::bad_alloc&) {
         // Nothing was kept of what failed; the database still answers.
     }

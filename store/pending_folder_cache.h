@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "store/lookup_result.h"
+
 struct sqlite3;
 
 namespace lumbo {
@@ -23,8 +25,8 @@ namespace lumbo {
 // would; a complete walk is published for readers, who never wait for each
 // other nor for a builder (a call that finds the builder busy asks the
 // database itself). Whatever fails, or a set past its memory bound, gives
-// the per-call answer.
-bool HasPendingBelowShared(sqlite3* connection, std::string_view utf8Path);
+// the per-call answer, so a read that fails stays a failure.
+LookupResult HasPendingBelowShared(sqlite3* connection, std::string_view utf8Path);
 
 // The heap the kept sets use (an estimate), for the bench.
 std::size_t PendingFolderCacheBytes();

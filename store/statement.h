@@ -25,12 +25,18 @@ public:
     // True while a row stands; false at the end and on any error.
     bool Step();
 
+    // Whether the statement could not be read to its end: it did not
+    // compile, a parameter did not bind, or a step ended in an error (a
+    // lock, an I/O error, a damaged page) instead of the last row.
+    bool Failed() const { return m_failed; }
+
     // Column of the current row as NUL-terminated text; null for NULL.
     const char* ColumnText(int column);
     int ColumnInt(int column);
 
 private:
     sqlite3_stmt* m_statement = nullptr;
+    bool m_failed = false;
 };
 
 }  // namespace lumbo

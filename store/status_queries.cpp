@@ -32,41 +32,44 @@ std::wstring Utf8ToWide(std::string_view utf8) {
     return wide;
 }
 
-bool AnyRowEquals(Statement& statement, std::string_view utf8Path) {
+LookupResult AnyRowEquals(Statement& statement, std::string_view utf8Path) {
     while (statement.Step()) {
         const char* text = statement.ColumnText(0);
-        if (text != nullptr && std::string_view(text) == utf8Path) return true;
+        if (text != nullptr && std::string_view(text) == utf8Path) return LookupResult::Found;
     }
-    return false;
+    return statement.Failed() ? LookupResult::Unreadable : LookupResult::NotFound;
 }
 
 }  // namespace
 
-bool StatusListContains(sqlite3* connection, FileStatus status, std::string_view utf8Path) {
+LookupResult StatusListContains(sqlite3* connection, FileStatus status, std::string_view utf8Path) {
     Statement statement(connection, kStatusListStatement);
-    if (!statement || !statement.Bind(1, static_cast<int>(status)) || !statement.Bind(2, utf8Path)) return false;
+    if (!statement || !statement.Bind(1, static_cast<int>(status)) || !statement.Bind(2, utf8Path))
+        return LookupResult::Unreadable;
     return AnyRowEquals(statement, utf8Path);
 }
 
-bool IsListed(sqlite3* connection, std::string_view utf8Path) {
+LookupResult IsListed(sqlite3* connection, std::string_view utf8Path) {
     Statement statement(connection, kListedStatement);
-    if (!statement || !statement.Bind(1, utf8Path)) return false;
+    if (!statement || !statement.Bind(1, utf8Path)) return LookupResult::Unreadable;
     return AnyRowEquals(statement, utf8Path);
 }
 
 ListedStatus ReadListedStatus(sqlite3* connection, std::string_view utf8Path) {
     ListedStatus found;
     Statement statement(connection, kListedStatusStatement);
-    if (!statement || !statement.Bind(1, utf8Path)) return found;
+    if (!statement || !statement.Bind(1, utf8Path)) return ListedStatus{LookupResult::Unreadable, false};
     while (statement.Step()) {
         const char* text = statement.ColumnText(0);
         if (text == nullptr || std::string_view(text) != utf8Path) continue;
-        found.listed = true;
+        found.listed = LookupResult::Found;
         if (statement.ColumnInt(1) == static_cast<int>(FileStatus::Pending)) {
             found.pending = true;
-            break;
+            return found;
         }
     }
+    // A row of status 1 may have stood behind the one that failed.
+    if (statement.Failed()) return ListedStatus{LookupResult::Unreadable, false};
     return found;
 }
 
@@ -89,12 +92,13 @@ bool IsExistingFolder(std::string_view utf8Path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool HasPendingBelow(sqlite3* connection, std::string_view utf8Path) {
-    if (utf8Path.empty() || !IsExistingFolder(utf8Path)) return false;
+LookupResult HasPendingBelow(sqlite3* connection, std::string_view utf8Path) {
+    if (utf8Path.empty() || !IsExistingFolder(utf8Path)) return LookupResult::NotFound;
 
     Statement statement(connection, kPendingBelowStatement);
-    if (!statement || !statement.Bind(1, FolderContentPattern(utf8Path))) return false;
-    return statement.Step();
+    if (!statement || !statement.Bind(1, FolderContentPattern(utf8Path))) return LookupResult::Unreadable;
+    if (statement.Step()) return LookupResult::Found;
+    return statement.Failed() ? LookupResult::Unreadable : LookupResult::NotFound;
 }
 
 }  // namespace lumbo

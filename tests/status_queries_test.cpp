@@ -7,6 +7,7 @@
 
 #include "store/status_queries.h"
 #include "store/status_store.h"
+#include "tests/support/lookup_printer.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/test_database.h"
 #include "text/conversions.h"
@@ -80,7 +81,7 @@ TEST_F(StatusQueriesTest, StatusListsCompareByteForByte) {
         {FileStatus::Synchronised, "", false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(StatusListContains(store.get(), c.status, c.path), c.expected)
+        EXPECT_EQ(StatusListContains(store.get(), c.status, c.path), FoundIf(c.expected))
             << "status " << static_cast<int>(c.status) << " path " << c.path;
     }
 }
@@ -92,13 +93,10 @@ TEST_F(StatusQueriesTest, IsListedFindsAnyStatus) {
         {"C:\\Sync\\Bob's report.docx", 1},
         {"C:\\S\\7", 7},
     });
-    EXPECT_TRUE(IsListed(store.get(), "C:\\S\\a.txt"));
-    EXPECT_TRUE(IsListed(store.get(), "C:\\S\\f.txt"));
-    EXPECT_TRUE(IsListed(store.get(), "C:\\S\\7"));
-    EXPECT_TRUE(IsListed(store.get(), "C:\\Sync\\Bob's report.docx"));
-    EXPECT_FALSE(IsListed(store.get(), "C:\\S\\A.txt"));
-    EXPECT_FALSE(IsListed(store.get(), "C:\\S\\a.txt\\"));
-    EXPECT_FALSE(IsListed(store.get(), "C:\\S\\' or '1'='1"));
+    for (const char* listed : {"C:\\S\\a.txt", "C:\\S\\f.txt", "C:\\S\\7", "C:\\Sync\\Bob's report.docx"})
+        EXPECT_EQ(IsListed(store.get(), listed), LookupResult::Found) << listed;
+    for (const char* other : {"C:\\S\\A.txt", "C:\\S\\a.txt\\", "C:\\S\\' or '1'='1"})
+        EXPECT_EQ(IsListed(store.get(), other), LookupResult::NotFound) << other;
 }
 
 TEST_F(StatusQueriesTest, ListedStatusAgreesWithTheTwoLookups) {
@@ -113,11 +111,11 @@ TEST_F(StatusQueriesTest, ListedStatusAgreesWithTheTwoLookups) {
                              "C:\\Sync\\Bob's.txt", "C:\\S\\none", ""}) {
         const ListedStatus listed = ReadListedStatus(store.get(), path);
         EXPECT_EQ(listed.listed, IsListed(store.get(), path)) << path;
-        EXPECT_EQ(listed.pending, StatusListContains(store.get(), FileStatus::Pending, path)) << path;
+        EXPECT_EQ(FoundIf(listed.pending), StatusListContains(store.get(), FileStatus::Pending, path)) << path;
     }
     EXPECT_TRUE(ReadListedStatus(store.get(), "C:\\S\\both.txt").pending);
     EXPECT_FALSE(ReadListedStatus(store.get(), "C:\\S\\a.txt").pending);
-    EXPECT_TRUE(ReadListedStatus(store.get(), "C:\\S\\a.txt").listed);
+    EXPECT_EQ(ReadListedStatus(store.get(), "C:\\S\\a.txt").listed, LookupResult::Found);
 }
 
 TEST_F(StatusQueriesTest, PendingBelowAFolder) {
@@ -148,7 +146,7 @@ TEST_F(StatusQueriesTest, PendingBelowAFolder) {
     };
     for (const Case& c : cases) {
         const StatusStore store = Open(c.rows);
-        EXPECT_EQ(HasPendingBelow(store.get(), c.folder), c.expected) << c.name;
+        EXPECT_EQ(HasPendingBelow(store.get(), c.folder), FoundIf(c.expected)) << c.name;
     }
 }
 
@@ -156,15 +154,20 @@ TEST_F(StatusQueriesTest, PendingBelowTheDriveRoot) {
     EXPECT_EQ(FolderContentPattern("C:\\"), "C:\\%");
     EXPECT_EQ(FolderContentPattern("C:\\S_1%|x"), "C:\\S|_1|%||x\\%");
     const StatusStore store = Open({{"C:\\anything\\x", 1}});
-    EXPECT_TRUE(HasPendingBelow(store.get(), "C:\\"));
+    EXPECT_EQ(HasPendingBelow(store.get(), "C:\\"), LookupResult::Found);
 }
 
-TEST_F(StatusQueriesTest, AMissingOrEmptyTableFindsNothing) {
+TEST_F(StatusQueriesTest, AnEmptyTableFindsNothingAMissingOneCannotBeRead) {
     for (const bool withTable : {true, false}) {
+        SCOPED_TRACE(withTable ? "empty table" : "no table");
+        const LookupResult expected = withTable ? LookupResult::NotFound : LookupResult::Unreadable;
         const StatusStore store = Open({}, withTable);
-        EXPECT_FALSE(StatusListContains(store.get(), FileStatus::Synchronised, P("S")));
-        EXPECT_FALSE(IsListed(store.get(), P("S")));
-        EXPECT_FALSE(HasPendingBelow(store.get(), P("S")));
+        EXPECT_EQ(StatusListContains(store.get(), FileStatus::Synchronised, P("S")), expected);
+        EXPECT_EQ(IsListed(store.get(), P("S")), expected);
+        EXPECT_EQ(ReadListedStatus(store.get(), P("S")).listed, expected);
+        EXPECT_EQ(HasPendingBelow(store.get(), P("S")), expected);
+        EXPECT_EQ(HasPendingBelow(store.get(), P("S\\file.txt")), LookupResult::NotFound)
+            << "no folder: the database is not asked";
     }
 }
 

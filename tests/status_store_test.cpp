@@ -12,6 +12,7 @@
 #include "store/status_store.h"
 #include "text/conversions.h"
 #include "tests/support/client_fixture.h"
+#include "tests/support/lookup_printer.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/test_database.h"
 
@@ -88,7 +89,7 @@ TEST_F(StatusStoreTest, OpensAnExistingDatabaseReadOnly) {
 
     const StatusStore store = OpenStatusStore(WideToUtf8(DatabaseFile()));
     ASSERT_TRUE(store);
-    EXPECT_TRUE(StatusListContains(store.get(), FileStatus::Synchronised, "C:\\S\\a.txt"));
+    EXPECT_EQ(StatusListContains(store.get(), FileStatus::Synchronised, "C:\\S\\a.txt"), LookupResult::Found);
     EXPECT_NE(sqlite3_exec(store.get(), "delete from file_status", nullptr, nullptr, nullptr), 0)
         << "the client's database must never be written";
     EXPECT_EQ(test::ReadFileBytes(DatabaseFile()), before);
@@ -99,35 +100,35 @@ TEST_F(StatusStoreTest, AMissingDatabaseIsNotCreated) {
     EXPECT_FALSE(test::Exists(DatabaseFile()));
 }
 
-TEST_F(StatusStoreTest, AnEmptyPathOpensAnEmptyPrivateDatabase) {
+TEST_F(StatusStoreTest, AnEmptyPathOpensAPrivateDatabaseWithoutTables) {
     const StatusStore store = OpenStatusStore("");
     ASSERT_TRUE(store);
-    EXPECT_FALSE(IsListed(store.get(), ""));
-    EXPECT_FALSE(StatusListContains(store.get(), FileStatus::Synchronised, "C:\\S\\a.txt"));
+    EXPECT_EQ(IsListed(store.get(), ""), LookupResult::Unreadable);
+    EXPECT_EQ(StatusListContains(store.get(), FileStatus::Synchronised, "C:\\S\\a.txt"), LookupResult::Unreadable);
 }
 
-TEST_F(StatusStoreTest, AFileThatIsNoDatabaseFindsNothing) {
+TEST_F(StatusStoreTest, AFileThatIsNoDatabaseCannotBeRead) {
     test::WriteFile(DatabaseFile(), std::string(4096, 'x'));
     const StatusStore store = OpenStatusStore(WideToUtf8(DatabaseFile()));
     if (store) {
-        EXPECT_FALSE(IsListed(store.get(), "C:\\S\\a.txt"));
-        EXPECT_FALSE(StatusListContains(store.get(), FileStatus::Pending, "C:\\S\\a.txt"));
+        EXPECT_EQ(IsListed(store.get(), "C:\\S\\a.txt"), LookupResult::Unreadable);
+        EXPECT_EQ(StatusListContains(store.get(), FileStatus::Pending, "C:\\S\\a.txt"), LookupResult::Unreadable);
     }
 }
 
-TEST_F(StatusStoreTest, ALockedDatabaseFindsNothingAtOnce) {
+TEST_F(StatusStoreTest, ALockedDatabaseCannotBeRead) {
     const std::string path = WideToUtf8(m_folder / L"x");
     ClientDatabase::WithStatusRows({{path, 1}}).WriteTo(DatabaseFile());
     const StatusStore store = OpenStatusStore(WideToUtf8(DatabaseFile()));
     ASSERT_TRUE(store);
     {
         const test::ExclusiveLock writer(DatabaseFile());
-        EXPECT_FALSE(StatusListContains(store.get(), FileStatus::Pending, path));
-        EXPECT_FALSE(IsListed(store.get(), path));
-        EXPECT_FALSE(HasPendingBelow(store.get(), WideToUtf8(m_folder.Path())));
+        EXPECT_EQ(StatusListContains(store.get(), FileStatus::Pending, path), LookupResult::Unreadable);
+        EXPECT_EQ(IsListed(store.get(), path), LookupResult::Unreadable);
+        EXPECT_EQ(HasPendingBelow(store.get(), WideToUtf8(m_folder.Path())), LookupResult::Unreadable);
     }
-    EXPECT_TRUE(IsListed(store.get(), path)) << "the lock is gone";
-    EXPECT_TRUE(HasPendingBelow(store.get(), WideToUtf8(m_folder.Path())));
+    EXPECT_EQ(IsListed(store.get(), path), LookupResult::Found) << "the lock is gone";
+    EXPECT_EQ(HasPendingBelow(store.get(), WideToUtf8(m_folder.Path())), LookupResult::Found);
 }
 
 }  // namespace

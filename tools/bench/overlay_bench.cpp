@@ -6,6 +6,7 @@
 // it prints tables.
 //
 //   overlay_bench.exe DLL_PATH WORK_FOLDER [--quick | --memory]
+//   overlay_bench.exe DLL_PATH WORK_FOLDER --concurrency WRITER_EXE [SECONDS]
 //
 // The DLL loads only into Explorer, regsvr32 or the class verifier, so the
 // bench runs as C:\windows\system32\verclsid.exe of a prefix of its own.
@@ -31,6 +32,7 @@
 #include "store/unique_handle.h"
 #include "text/conversions.h"
 #include "tools/bench/bench_database.h"
+#include "tools/bench/concurrency_bench.h"
 
 namespace {
 
@@ -177,6 +179,8 @@ int Run(int argc, wchar_t** argv) {
         std::fprintf(stderr, "usage: overlay_bench DLL_PATH WORK_FOLDER [--quick | --memory]\n");
         return 2;
     }
+    if (argc > 4 && std::wstring(argv[3]) == L"--concurrency")
+        return lumbo::tools::RunConcurrencyBench(argv[1], argv[2], argv[4], argc > 5 ? _wtof(argv[5]) : 60.0);
     const bool quick = argc > 3 && std::wstring(argv[3]) == L"--quick";
     const bool memoryOnly = argc > 3 && std::wstring(argv[3]) == L"--memory";
     BenchLayout layout(argv[2]);

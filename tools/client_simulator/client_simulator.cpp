@@ -10,6 +10,8 @@
 //   status <0|1|2> <path>    list the path with that status (replacing its row)
 //   forget <path>            remove the path's rows
 //   quit                     stop (the event goes with the process)
+//
+//   client_simulator.exe --churn ...  commits to an existing database (churn.h)
 #include <cstdio>
 #include <iostream>
 #include <sstream>
@@ -23,6 +25,7 @@
 #include "store/client_contract.h"
 #include "store/unique_handle.h"
 #include "text/conversions.h"
+#include "tools/client_simulator/churn.h"
 #include "tools/client_simulator/sample_tree.h"
 #include "tools/client_simulator/simulated_database.h"
 
@@ -117,6 +120,7 @@ int Run(int argc, wchar_t** argv) {
 
 int wmain(int argc, wchar_t** argv) {
     try {
+        if (argc > 1 && std::wstring(argv[1]) == L"--churn") return lumbo::tools::RunChurn(argc, argv);
         return Run(argc, argv);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "client_simulator: %s\n", error.what());

@@ -4,11 +4,12 @@
 
 namespace lumbo {
 
-// Lower-cases A to Z only: every other byte, 0x80 and above included, stays,
-// so the result does not depend on the code page.
-inline void LowerAsciiInPlace(std::string& text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+// Lower-cases A to Z only: every other unit, 0x80 and above included, stays,
+// so the result does not depend on the code page or the user's locale.
+template <typename Char>
+void LowerAsciiInPlace(std::basic_string<Char>& text) {
+    for (Char& c : text) {
+        if (c >= Char('A') && c <= Char('Z')) c = static_cast<Char>(c - Char('A') + Char('a'));
     }
 }
 

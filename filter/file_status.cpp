@@ -18,10 +18,12 @@ bool IsSet(DWORD attributes, DWORD bit) { return (attributes & bit) != 0; }
 
 }  // namespace
 
-CFileStatus::CFileStatus(std::string monitoredFolder, std::string ignoreText, std::string filterPath) {
+CFileStatus::CFileStatus(std::wstring monitoredFolder, std::wstring ignoreText, std::wstring filterPath,
+                         PatternSource source)
+    : m_patternSource(source) {
     TraceLine("=================Enter CFileStatus====================\n");
-    TraceFormat("#############mondir:%s,igndirs:%s,filterpath:%s", monitoredFolder.c_str(), ignoreText.c_str(),
-                filterPath.c_str());
+    TraceFormat("#############mondir:%s,igndirs:%s,filterpath:%s", TraceText(monitoredFolder).c_str(),
+                TraceText(ignoreText).c_str(), TraceText(filterPath).c_str());
     LowerAsciiInPlace(monitoredFolder);
     LowerAsciiInPlace(ignoreText);
     LowerAsciiInPlace(filterPath);
@@ -29,38 +31,36 @@ CFileStatus::CFileStatus(std::string monitoredFolder, std::string ignoreText, st
     m_filterPath = filterPath;
     if (m_monDir.empty() || ignoreText.empty()) return;
 
-    SplitString(ignoreText, ";", m_ignoreDirs);
-    const bool endsWithSeparator = m_monDir.back() == '\\';
-    for (std::string& entry : m_ignoreDirs) {
+    SplitString(ignoreText, L";", m_ignoreDirs);
+    const bool endsWithSeparator = m_monDir.back() == L'\\';
+    for (std::wstring& entry : m_ignoreDirs) {
         if (entry.empty()) continue;
-        entry = endsWithSeparator ? m_monDir + entry : m_monDir + "\\" + entry;
+        entry = endsWithSeparator ? m_monDir + entry : m_monDir + L"\\" + entry;
     }
 }
 
 CFileStatus::~CFileStatus() = default;
 
-bool CFileStatus::IsSyncableFile(std::string path) const {
+bool CFileStatus::IsSyncableFile(std::wstring path) const {
     LowerAsciiInPlace(path);
     return !IsTooLargeFile(path) && !IsUserIgnoreDir(path) && !IsHidenFile(path) && !IsParentHidenOrIllegal(path) &&
            !IsInFilters(path);
 }
 
-bool CFileStatus::IsTooLargeFile(std::string path) const {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path.c_str(), &found);
-    unsigned long long size = 0;
-    if (search != INVALID_HANDLE_VALUE) {
-        size = (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-        FindClose(search);
-    }
+bool CFileStatus::IsTooLargeFile(std::wstring path) const {
+    // The item itself, never a search: a directory search would take '?' and
+    // '*' in the path as wildcards and could report another file's size.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return size >= kTooLarge;
 }
 
-bool CFileStatus::IsUserIgnoreDir(std::string path) const {
+bool CFileStatus::IsUserIgnoreDir(std::wstring path) const {
     TraceLine("=================Enter IsUserIgnoreDir====================\n");
-    for (const std::string& entry : m_ignoreDirs) {
+    for (const std::wstring& entry : m_ignoreDirs) {
         if (entry.empty()) break;
-        if (path.find(entry) != std::string::npos) {
+        if (path.find(entry) != std::wstring::npos) {
             TraceLine("=================TRUE Leave IsUserIgnoreDir====================\n");
             return true;
         }
@@ -69,9 +69,9 @@ bool CFileStatus::IsUserIgnoreDir(std::string path) const {
     return false;
 }
 
-bool CFileStatus::IsHidenFile(std::string path) const {
+bool CFileStatus::IsHidenFile(std::wstring path) const {
     TraceLine("=================Enter IsHidenFile====================\n");
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;
     if (IsSet(attributes, FILE_ATTRIBUTE_SYSTEM) || !IsSet(attributes, FILE_ATTRIBUTE_HIDDEN)) {
         TraceLine("=================FALSE LEave IsHidenFile====================\n");
@@ -80,20 +80,20 @@ bool CFileStatus::IsHidenFile(std::string path) const {
     return true;
 }
 
-bool CFileStatus::IsParentHidenOrIllegal(std::string path) const {
+bool CFileStatus::IsParentHidenOrIllegal(std::wstring path) const {
     TraceLine("=================Enter IsParentHidenOrIllegal====================\n");
-    std::list<std::string> components;
-    SplitString(path, "\\", components);
-    for (const std::string& component : components) {
-        if (!component.empty() && component.front() == '.') {
+    std::list<std::wstring> components;
+    SplitString(path, L"\\", components);
+    for (const std::wstring& component : components) {
+        if (!component.empty() && component.front() == L'.') {
             TraceLine("=================Illegal(TRUE) Leave IsParentHidenOrIllegal====================\n");
             return true;
         }
     }
-    std::string prefix;
-    for (const std::string& component : components) {
+    std::wstring prefix;
+    for (const std::wstring& component : components) {
         prefix += component;
-        prefix += '\\';
+        prefix += L'\\';
         if (IsHidenFile(prefix)) {
             TraceLine("=================Hiden(TRUE) Leave IsParentHidenOrIllegal====================\n");
             return true;
@@ -103,15 +103,18 @@ bool CFileStatus::IsParentHidenOrIllegal(std::string path) const {
     return false;
 }
 
-bool CFileStatus::IsInFilters(std::string path) const {
+bool CFileStatus::IsInFilters(std::wstring path) const {
     TraceLine("=================Enter IsInFilters====================\n");
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || IsSet(attributes, FILE_ATTRIBUTE_DIRECTORY)) {
         TraceLine("=================Dir Leave IsInFilters====================\n");
         return false;
     }
-    const CFilterPatterns patterns(ReadFileText(m_filterPath));
-    if (patterns.MatchAny(GetFileNameFromPath(path))) {
+    const std::string text = ReadFileText(m_filterPath);
+    const std::shared_ptr<const CFilterPatterns> patterns = m_patternSource == PatternSource::Shared
+                                                                ? SharedFilterPatterns(text)
+                                                                : std::make_shared<const CFilterPatterns>(text);
+    if (patterns->MatchAny(GetFileNameFromPath(path))) {
         TraceLine("=================InFilter(TRUE) IsInFilters====================\n");
         return true;
     }
@@ -119,9 +122,9 @@ bool CFileStatus::IsInFilters(std::string path) const {
     return false;
 }
 
-std::string CFileStatus::GetFileNameFromPath(std::string path) const {
-    const std::string::size_type slash = path.rfind('\\');
-    return slash == std::string::npos ? std::string() : path.substr(slash + 1);
+std::wstring CFileStatus::GetFileNameFromPath(std::wstring path) const {
+    const std::wstring::size_type slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(slash + 1);
 }
 
 }  // namespace lumbo

@@ -14,8 +14,8 @@ struct FileCloser {
 
 }  // namespace
 
-std::string ReadFileText(const std::string& ansiPath) {
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(ansiPath.c_str(), "rt"));
+std::string ReadFileText(const std::wstring& path) {
+    const std::unique_ptr<std::FILE, FileCloser> file(_wfopen(path.c_str(), L"rt"));
     if (!file) return {};
     std::string text;
     char line[1024];

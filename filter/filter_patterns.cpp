@@ -12,22 +12,25 @@
 #include <boost/regex.hpp>
 
 #include "filter/split_string.h"
+#include "text/conversions.h"
+#include "text/lenient_conversions.h"
 
 namespace lumbo {
 
-using FilterRegex = boost::basic_regex<char, boost::w32_regex_traits<char>>;
+using FilterRegex = boost::basic_regex<wchar_t, boost::w32_regex_traits<wchar_t>>;
 
 struct CFilterPatterns::Compiled {
     std::vector<FilterRegex> patterns;
 };
 
 CFilterPatterns::CFilterPatterns(const std::string& fileText) : m_compiled(std::make_unique<Compiled>()) {
+    const UINT codePage = ConversionCodePage();
     std::list<std::string> lines;
     SplitString(fileText, "\n", lines);
     for (const std::string& line : lines) {
         if (line.empty()) continue;
         try {
-            m_compiled->patterns.emplace_back(line, boost::regex_constants::normal);
+            m_compiled->patterns.emplace_back(CodePageToWide(line, codePage), boost::regex_constants::normal);
         } catch (const boost::regex_error&) {
             // Not an expression: the client skips such a line too.
         }
@@ -36,9 +39,9 @@ CFilterPatterns::CFilterPatterns(const std::string& fileText) : m_compiled(std::
 
 CFilterPatterns::~CFilterPatterns() = default;
 
-bool CFilterPatterns::MatchAny(std::string name) const {
-    const char* begin = name.c_str();
-    const char* end = begin + std::char_traits<char>::length(begin);
+bool CFilterPatterns::MatchAny(std::wstring name) const {
+    const wchar_t* begin = name.c_str();
+    const wchar_t* end = begin + std::char_traits<wchar_t>::length(begin);
     for (const FilterRegex& pattern : m_compiled->patterns) {
         try {
             if (boost::regex_search(begin, end, pattern, boost::match_default)) return true;

@@ -1,11 +1,12 @@
 #include "json/json_reader.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "text/lenient_conversions.h"
 
 namespace lumbo {
 
@@ -253,19 +254,29 @@ std::unique_ptr<JsonNode> ParseJsonValue(Cursor& cursor, int depth) {
     return nullptr;
 }
 
+// The reader proper, on the widened text.
+std::unique_ptr<JsonNode> ParseUnits(const std::wstring& units) {
+    Cursor cursor = units.c_str();
+    if (!SkipJsonSpace(cursor)) return nullptr;
+    return ParseJsonValue(cursor, 0);
+}
+
 }  // namespace
 
 std::unique_ptr<JsonNode> ParseJsonText(const char* text) {
     if (text == nullptr) return nullptr;
-    // The C runtime's "C" locale widens every byte on its own to the unit of
-    // the same value; nothing in the extension changes the locale.
+    // Each byte on its own becomes the unit of the same value, as the C
+    // runtime's "C" locale would widen it. Done here rather than by the
+    // runtime: the host may have set a locale of its own for the process.
     const std::size_t length = std::strlen(text);
-    std::vector<wchar_t> wide(length + 1, L'\0');
-    if (std::mbstowcs(wide.data(), text, length + 1) == static_cast<std::size_t>(-1)) return nullptr;
+    std::wstring wide(length, L'\0');
+    for (std::size_t i = 0; i < length; ++i) wide[i] = static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
+    return ParseUnits(wide);
+}
 
-    Cursor cursor = wide.data();
-    if (!SkipJsonSpace(cursor)) return nullptr;
-    return ParseJsonValue(cursor, 0);
+std::unique_ptr<JsonNode> ParseJsonUtf8(const char* text) {
+    if (text == nullptr) return nullptr;
+    return ParseUnits(Utf8ToWideLenient(text));
 }
 
 }  // namespace lumbo

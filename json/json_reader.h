@@ -27,4 +27,10 @@ inline constexpr int kJsonMaxDepth = 256;
 // -1e400 gives -infinity.
 std::unique_ptr<JsonNode> ParseJsonText(const char* text);
 
+// The same reader on a NUL-terminated UTF-8 text, as the client stores its
+// settings: every character becomes the UTF-16 units it stands for (bytes
+// that are no UTF-8 read as U+FFFD), so a letter written raw and the same
+// letter written as a \u escape give the same string.
+std::unique_ptr<JsonNode> ParseJsonUtf8(const char* text);
+
 }  // namespace lumbo

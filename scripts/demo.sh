@@ -62,7 +62,7 @@ run "$host" tree "$sync"
 
 echo
 echo "== why? (from the trace the DLL writes to the debugger)"
-for item in 'new notes.txt' 'secret.txt' 'Work' '.git\config'; do
+for item in 'new notes.txt' 'secret.txt' '隱藏筆記.txt' 'Work' '.git\config'; do
   run "$host" diagnose "$sync\\$item" | grep -v '^      |'
 done
 

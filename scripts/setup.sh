@@ -16,6 +16,8 @@ packages=(
   python3
   npm
   attr
+  locales
+  fonts-wqy-microhei
 )
 
 missing=()

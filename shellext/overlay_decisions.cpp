@@ -6,6 +6,7 @@
 #include "store/settings.h"
 #include "store/status_queries.h"
 #include "text/conversions.h"
+#include "text/lenient_conversions.h"
 #include "text/trace.h"
 
 namespace lumbo {
@@ -30,23 +31,23 @@ bool HasFailedBadge(sqlite3* store, std::string_view utf8Path) {
     return StatusListContains(store, FileStatus::Failed, utf8Path) == LookupResult::Found;
 }
 
-std::string FilterFilePath(const std::string& ansiDatabasePath) {
-    const std::string::size_type slash = ansiDatabasePath.rfind('\\');
-    const std::string folder = slash == std::string::npos ? std::string() : ansiDatabasePath.substr(0, slash + 1);
-    return folder + kFilterFileName;
+std::wstring FilterFilePath(const std::wstring& databasePath) {
+    const std::wstring::size_type slash = databasePath.rfind(L'\\');
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : databasePath.substr(0, slash + 1);
+    return folder + Utf8ToWideLenient(kFilterFileName);
 }
 
 bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder, LookupRoad road) {
-    const std::string monitoredFolder = ReadMonitoredFolder(query.store, rememberedFolder);
-    const std::string ignoredFolders = ReadIgnoredFolders(query.store);
-    const std::string utf8Path = WideToUtf8(query.path);
-    const std::string ansiPath = Utf8ToAnsi(utf8Path);
-    TraceFormat("@@@@@@@@@@@@@@@@@@@@@mondir:%s,igndirs:%s,cr:%s", monitoredFolder.c_str(), ignoredFolders.c_str(),
-                ansiPath.c_str());
+    const std::wstring monitoredFolder = ReadMonitoredFolder(query.store, rememberedFolder);
+    const std::wstring ignoredFolders = ReadIgnoredFolders(query.store);
+    const std::wstring path = query.path;
+    const std::string utf8Path = WideToUtf8(path);
+    TraceFormat("@@@@@@@@@@@@@@@@@@@@@mondir:%s,igndirs:%s,cr:%s", TraceText(monitoredFolder).c_str(),
+                TraceText(ignoredFolders).c_str(), TraceText(path).c_str());
 
     // The folder ends with a backslash, so the monitored folder itself is
     // outside; the test is a search, as the client's own.
-    if (!monitoredFolder.empty() && ansiPath.find(monitoredFolder) == std::string::npos) return false;
+    if (!monitoredFolder.empty() && path.find(monitoredFolder) == std::wstring::npos) return false;
     TraceLine("=================In MonDir====================\n");
 
     const ListedStatus listed = ReadListedStatus(query.store, utf8Path);
@@ -55,9 +56,10 @@ bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder, L
     TraceLine("=================After Uploading====================\n");
 
     if (monitoredFolder.empty()) return false;
-    const std::string filterPath = FilterFilePath(Utf8ToAnsi(query.databasePath));
+    const std::wstring filterPath = FilterFilePath(Utf8ToWideLenient(query.databasePath));
     TraceLine("=================Before Status====================\n");
-    if (!CFileStatus(monitoredFolder, ignoredFolders, filterPath).IsSyncableFile(ansiPath)) return false;
+    const PatternSource patterns = road == LookupRoad::Shared ? PatternSource::Shared : PatternSource::PerCall;
+    if (!CFileStatus(monitoredFolder, ignoredFolders, filterPath, patterns).IsSyncableFile(path)) return false;
 
     const LookupResult pendingBelow = PendingBelow(query.store, utf8Path, road);
     if (pendingBelow != LookupResult::NotFound) return pendingBelow == LookupResult::Found;

@@ -23,11 +23,13 @@ bool HasFailedBadge(sqlite3* store, std::string_view utf8Path);
 
 // The blue arrows: listed as pending, or an item of the monitored folder that
 // the filter rules let through and that either holds something pending or is
-// not listed yet. `rememberedFolder` is the handler's last monitored folder.
+// not listed yet. `rememberedFolder` is the handler's last monitored folder
+// (UTF-8). Every decision is made on the UTF-16 path; the ANSI form shows
+// only in trace lines.
 bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder,
                      LookupRoad road = LookupRoad::Shared);
 
 // The client's filter file, beside its database.
-std::string FilterFilePath(const std::string& ansiDatabasePath);
+std::wstring FilterFilePath(const std::wstring& databasePath);
 
 }  // namespace lumbo

@@ -1,12 +1,11 @@
 #include "store/settings.h"
 
 #include <memory>
-#include <vector>
 
 #include <sqlite3.h>
 
 #include "json/json_reader.h"
-#include "text/conversions.h"
+#include "text/lenient_conversions.h"
 
 namespace lumbo {
 
@@ -40,59 +39,35 @@ bool ReadConfigValue(sqlite3* connection, const char* statement, std::string& va
 
 }  // namespace
 
-std::string ReadMonitoredFolder(sqlite3* connection, std::string& rememberedFolder) {
+std::wstring ReadMonitoredFolder(sqlite3* connection, std::string& rememberedFolder) {
     std::string value;
     ReadConfigValue(connection, kMonitoredFolderStatement, value);
     // Always added, also after a trailing backslash: the stored value is
     // taken as it stands, never normalised.
     if (!value.empty()) rememberedFolder = value + "\\";
-    return Utf8ToAnsi(rememberedFolder);
+    return Utf8ToWideLenient(rememberedFolder);
 }
 
-std::string ReadIgnoredFolders(sqlite3* connection) {
+std::wstring ReadIgnoredFolders(sqlite3* connection) {
     std::string value;
     if (!ReadConfigValue(connection, kIgnoredFoldersStatement, value)) return {};
-    return Utf8ToAnsi(FlattenFolderList(value));
+    return FlattenFolderList(value);
 }
 
-namespace {
-
-// The reader widens the stored UTF-8 one byte per unit, and only \u escapes
-// give units above 0xFF: narrowing the units back gives the folder's UTF-8
-// whatever the code page. Passing them through the code page instead would
-// turn every non-Latin folder name into '?' under code page 936.
-std::string StoredUtf8(const std::wstring& text) {
-    std::string bytes;
-    std::wstring escaped;
-    const auto flushEscaped = [&] {
-        if (!escaped.empty()) bytes += WideToUtf8(escaped);
-        escaped.clear();
-    };
-    for (const wchar_t unit : text) {
-        if (unit == L'\0') break;  // a NUL ends the name
-        if (unit <= 0xFF) {
-            flushEscaped();
-            bytes += static_cast<char>(unit);
-        } else {
-            escaped += unit;
-        }
-    }
-    flushEscaped();
-    return bytes;
-}
-
-}  // namespace
-
-std::string FlattenFolderList(const std::string& jsonText) {
-    std::string flattened;
-    const std::unique_ptr<JsonNode> root = ParseJsonText(jsonText.c_str());
+std::wstring FlattenFolderList(const std::string& jsonText) {
+    std::wstring flattened;
+    // The stored text is UTF-8: its letters and its \u escapes both arrive
+    // as the UTF-16 units they stand for.
+    const std::unique_ptr<JsonNode> root = ParseJsonUtf8(jsonText.c_str());
     if (!root || root->Kind() != JsonKind::Array) return flattened;
 
     for (const std::unique_ptr<JsonNode>& element : root->Elements()) {
-        if (element) flattened += StoredUtf8(element->Text()) + ';';
+        if (!element) continue;
+        const std::wstring& name = element->Text();
+        flattened.append(name, 0, name.find(L'\0'));  // a NUL ends the name
+        flattened += L';';
     }
     return flattened;
 }
-
 
 }  // namespace lumbo

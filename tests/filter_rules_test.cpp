@@ -21,12 +21,19 @@ namespace {
 
 std::wstring In(const std::wstring& folder, const std::wstring& relative) { return folder + L"\\" + relative; }
 
-std::string Ansi(const std::wstring& path) { return Utf8ToAnsi(WideToUtf8(path)); }
-
-std::vector<std::string> Split(const std::string& text, const std::string& separator) {
-    std::list<std::string> parts;
+template <typename Text>
+std::vector<Text> Split(const Text& text, const Text& separator) {
+    std::list<Text> parts;
     SplitString(text, separator, parts);
     return {parts.begin(), parts.end()};
+}
+
+std::vector<std::string> Split(const char* text, const char* separator) {
+    return Split<std::string>(text, separator);
+}
+
+std::vector<std::wstring> Entries(const CFileStatus& status) {
+    return {status.IgnoreDirs().begin(), status.IgnoreDirs().end()};
 }
 
 TEST(SplitString, GivesOneMoreSegmentThanSeparators) {
@@ -35,51 +42,62 @@ TEST(SplitString, GivesOneMoreSegmentThanSeparators) {
     EXPECT_EQ(Split("a;b;", ";"), (std::vector<std::string>{"a", "b", ""}));
     EXPECT_EQ(Split("a;;b", ";"), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_EQ(Split("\\c:\\x\\", "\\"), (std::vector<std::string>{"", "c:", "x", ""}));
+    EXPECT_EQ(Split<std::wstring>(L"\\c:\\\u6DFA\\", L"\\"), (std::vector<std::wstring>{L"", L"c:", L"\u6DFA", L""}))
+        << "a character is never cut, whatever its ANSI bytes";
 }
 
 TEST(CFileStatusConstruction, JoinsIgnoredFoldersToTheMonitoredFolder) {
-    const std::vector<std::string> expected = {"c:\\sync\\a", "c:\\sync\\b", ""};
-    for (const char* monitored : {"C:\\Sync", "c:\\sync\\"}) {
-        const CFileStatus status(monitored, "a;B;", "C:\\Client\\files\\filefilter");
-        EXPECT_EQ(std::vector<std::string>(status.IgnoreDirs().begin(), status.IgnoreDirs().end()), expected)
-            << monitored;
-        EXPECT_EQ(status.FilterPath(), "c:\\client\\files\\filefilter");
+    const std::vector<std::wstring> expected = {L"c:\\sync\\a", L"c:\\sync\\b", L""};
+    for (const wchar_t* monitored : {L"C:\\Sync", L"c:\\sync\\"}) {
+        const CFileStatus status(monitored, L"a;B;", L"C:\\Client\\files\\filefilter");
+        EXPECT_EQ(Entries(status), expected) << WideToUtf8(monitored);
+        EXPECT_EQ(status.FilterPath(), L"c:\\client\\files\\filefilter");
     }
-    const CFileStatus noFinalEntry("c:\\sync", "a;b", "");
+    const CFileStatus noFinalEntry(L"c:\\sync", L"a;b", L"");
     EXPECT_EQ(noFinalEntry.IgnoreDirs().size(), 2u);
-    const CFileStatus kept("C:\\Sync\xC9", "\\lead;trail\\;fwd/x;", "");
-    EXPECT_EQ(kept.MonitoredFolder(), "c:\\sync\xC9") << "only A to Z are lowered";
-    EXPECT_EQ(std::vector<std::string>(kept.IgnoreDirs().begin(), kept.IgnoreDirs().end()),
-              (std::vector<std::string>{"c:\\sync\xC9\\\\lead", "c:\\sync\xC9\\trail\\", "c:\\sync\xC9\\fwd/x", ""}));
-    EXPECT_TRUE(CFileStatus("", "a;", "").IgnoreDirs().empty());
-    EXPECT_TRUE(CFileStatus("c:\\sync", "", "").IgnoreDirs().empty());
+    const CFileStatus kept(L"C:\\Sync\u00C9", L"\\lead;trail\\;fwd/x;", L"");
+    EXPECT_EQ(kept.MonitoredFolder(), L"c:\\sync\u00C9") << "only A to Z are lowered";
+    EXPECT_EQ(Entries(kept), (std::vector<std::wstring>{L"c:\\sync\u00C9\\\\lead", L"c:\\sync\u00C9\\trail\\",
+                                                        L"c:\\sync\u00C9\\fwd/x", L""}));
+    // A character whose GBK trail byte is a capital letter stays itself.
+    const CFileStatus wide(L"C:\\\u9577", L"\u6DFA;\U0001F600;", L"");
+    EXPECT_EQ(Entries(wide), (std::vector<std::wstring>{L"c:\\\u9577\\\u6DFA", L"c:\\\u9577\\\U0001F600", L""}));
+    EXPECT_TRUE(CFileStatus(L"", L"a;", L"").IgnoreDirs().empty());
+    EXPECT_TRUE(CFileStatus(L"c:\\sync", L"", L"").IgnoreDirs().empty());
 }
 
 TEST(CFileStatusConstruction, TracesItsArgumentsAsReceived) {
     test::TraceCapture trace;
-    const CFileStatus status("C:\\Sync\\", "A;", "C:\\F");
+    const CFileStatus status(L"C:\\Sync\\", L"A;", L"C:\\F");
     EXPECT_EQ(trace.Lines(), (std::vector<std::string>{
                                  "=================Enter CFileStatus====================\n",
                                  "#############mondir:C:\\Sync\\,igndirs:A;,filterpath:C:\\F",
                              }));
     trace.Clear();
-    const CFileStatus huge(std::string(5000, 'M'), "", "");
+    // Names beyond ASCII show in their ANSI form, as they always have.
+    const std::wstring chinese = L"C:\\\u540C\u6B65\\";
+    const CFileStatus nonLatin(chinese, L"\u9577;", L"C:\\F");
+    ASSERT_EQ(trace.Lines().size(), 2u);
+    EXPECT_EQ(trace.Lines()[1], "#############mondir:" + Utf8ToAnsi(WideToUtf8(chinese)) +
+                                    ",igndirs:" + Utf8ToAnsi(WideToUtf8(L"\u9577;")) + ",filterpath:C:\\F");
+    trace.Clear();
+    const CFileStatus huge(std::wstring(5000, L'M'), L"", L"");
     ASSERT_EQ(trace.Lines().size(), 2u);
     EXPECT_EQ(trace.Lines()[1].size(), 4095u) << "the formatted line is cut at 4095 bytes";
 }
 
 class FilterFileTest : public ::testing::Test {
 protected:
-    std::string Write(const std::string& bytes) {
+    std::wstring Write(const std::string& bytes) {
         test::WriteFile(m_folder / L"filefilter", bytes);
-        return Ansi(m_folder / L"filefilter");
+        return m_folder / L"filefilter";
     }
     test::ScratchFolder m_folder;
 };
 
 TEST_F(FilterFileTest, LinesBecomePatterns) {
-    EXPECT_EQ(ReadFileText(Ansi(m_folder / L"missing")), "");
-    EXPECT_EQ(CFilterPatterns(ReadFileText(Ansi(m_folder / L"missing"))).Count(), 0u);
+    EXPECT_EQ(ReadFileText(m_folder / L"missing"), "");
+    EXPECT_EQ(CFilterPatterns(ReadFileText(m_folder / L"missing")).Count(), 0u);
 
     EXPECT_EQ(ReadFileText(Write("a\r\nb\n")), "a\n\nb\n\n") << "text mode: CR LF is one line end";
     EXPECT_EQ(CFilterPatterns(ReadFileText(Write("a\n\nb\n"))).Count(), 2u) << "blank lines are skipped";
@@ -91,45 +109,93 @@ TEST_F(FilterFileTest, LinesBecomePatterns) {
     EXPECT_EQ(CFilterPatterns(ReadFileText(Write(longLine + "\n"))).Count(), 3u);
 }
 
+// The expected answers hold under every code page: lines are read in the
+// code page and matched as Unicode against Unicode names.
 TEST_F(FilterFileTest, PatternsAreSearchedCaseSensitively) {
     struct Case {
         std::string file;
-        std::string name;
+        std::wstring name;
         bool expected;
     };
     const Case cases[] = {
-        {"tmp\n", "a.tmp.txt", true},
-        {"^~\\$\n", "~$draft.docx", true},
-        {"^~\\$\n", "x~$draft.docx", false},
-        {"\\.tmp$\n", "a.tmp.txt", false},
-        {" \n", "new notes.txt", true},
-        {" \n", "notes.txt", false},
-        {"README\n", "readme", false},
-        {"(unclosed\n\\.bak$\n", "old.bak", true},
-        {"[z-a]\n", "anything", false},
-        {"\xEF\xBB\xBF^~\\$\n", "~$draft.docx", false},
-        {"^$\n", "", true},
-        {"x\n", "", false},
+        {"tmp\n", L"a.tmp.txt", true},
+        {"^~\\$\n", L"~$draft.docx", true},
+        {"^~\\$\n", L"x~$draft.docx", false},
+        {"\\.tmp$\n", L"a.tmp.txt", false},
+        {" \n", L"new notes.txt", true},
+        {" \n", L"notes.txt", false},
+        {"README\n", L"readme", false},
+        {"(unclosed\n\\.bak$\n", L"old.bak", true},
+        {"[z-a]\n", L"anything", false},
+        {"\xEF\xBB\xBF^~\\$\n", L"~$draft.docx", false},
+        {"\xEF\xBB\xBFx\n", L"x", false},
+        {"^$\n", L"", true},
+        {"x\n", L"", false},
+        // A double-byte character is one character, whatever its bytes: the
+        // trail byte of \u9577 is 'L', that of \u6DFA a backslash in GBK.
+        {"l\n", L"\u9577.txt", false},
+        {"\\\\\n", L"\u6DFA.txt", false},
+        {"^.\\.txt$\n", L"\u9577.txt", true},
+        {"^.\\.txt$\n", L"\U0001F600.txt", false},
+        {"^..\\.txt$\n", L"\U0001F600.txt", true},
+        {"\\.tmp$\n", L"\u62A5\u544A.tmp", true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(CFilterPatterns(ReadFileText(Write(c.file))).MatchAny(c.name), c.expected)
-            << "pattern " << c.file << " name " << c.name;
+            << "pattern " << c.file << " name " << WideToUtf8(c.name);
     }
+}
+
+// The client writes non-ASCII patterns in its code page.
+TEST_F(FilterFileTest, PatternsInTheCodePageMatchTheirCharacters) {
+    struct Case {
+        std::wstring pattern;
+        std::wstring name;
+        bool expected;
+    };
+    const Case cases[] = {
+        {L"^\u9577", L"\u9577\u5EA6.txt", true},
+        {L"^\u9577", L"\u5F35.txt", false},
+        {L"\u6DFA\\.txt$", L"\u6DFA.txt", true},
+        {L"\u6DFA\\.txt$", L"\u6DF1.txt", false},
+        {L"^caf\u00E9$", L"caf\u00E9", true},
+        {L"^caf\u00E9$", L"caf\u00C9", false},
+    };
+    int tried = 0;
+    for (const Case& c : cases) {
+        BOOL lacking = FALSE;
+        char bytes[64] = {};
+        const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, c.pattern.c_str(), -1, bytes,
+                                             sizeof bytes, nullptr, &lacking);
+        if (size == 0 || lacking) continue;  // the client cannot write it in this code page
+        ++tried;
+        EXPECT_EQ(CFilterPatterns(ReadFileText(Write(std::string(bytes) + "\n"))).MatchAny(c.name), c.expected)
+            << "pattern " << WideToUtf8(c.pattern) << " name " << WideToUtf8(c.name);
+    }
+    EXPECT_GE(tried, 2) << "every code page under test holds some of these";
+}
+
+TEST_F(FilterFileTest, ALineTheCodePageCannotReadLosesOnlyThatPart) {
+    // A lead byte at the end of a line has no trail byte under double-byte
+    // code pages; it must not turn into a quantifier such as '?'.
+    const CFilterPatterns patterns(ReadFileText(Write("^a\x81\n")));
+    ASSERT_EQ(patterns.Count(), 1u);
+    EXPECT_FALSE(patterns.MatchAny(L"b.txt"));
+    EXPECT_FALSE(patterns.MatchAny(L"a.txt")) << "the byte stands for some character, never for none";
 }
 
 TEST_F(FilterFileTest, ARunawayPatternCountsAsNotFound) {
     const CFilterPatterns patterns(ReadFileText(Write("(x+x+)+y\n\\.log$\n")));
     ASSERT_EQ(patterns.Count(), 2u);
-    EXPECT_FALSE(patterns.MatchAny(std::string(200, 'x')));
-    EXPECT_TRUE(patterns.MatchAny(std::string(200, 'x') + ".log")) << "the next pattern still applies";
+    EXPECT_FALSE(patterns.MatchAny(std::wstring(200, L'x')));
+    EXPECT_TRUE(patterns.MatchAny(std::wstring(200, L'x') + L".log")) << "the next pattern still applies";
 }
 
 TEST_F(FilterFileTest, CharacterClassesFollowTheUserLocale) {
-    const CFilterPatterns patterns(ReadFileText(Write("^caf\\w$\n")));
-    if (GetACP() == 1252) {
-        EXPECT_TRUE(patterns.MatchAny("caf\xE9")) << "\\w takes the locale's letters";
-    }
-    EXPECT_FALSE(patterns.MatchAny("caf-"));
+    const CFilterPatterns patterns(ReadFileText(Write("^caf\\w$\n^\\w+\\.txt$\n")));
+    EXPECT_TRUE(patterns.MatchAny(L"caf\u00E9")) << "\\w takes the locale's letters";
+    EXPECT_TRUE(patterns.MatchAny(L"\u4E2D\u6587.txt"));
+    EXPECT_FALSE(patterns.MatchAny(L"caf-"));
 }
 
 // A synchronised folder with one item for each rule.
@@ -154,8 +220,8 @@ protected:
         test::WriteFile(m_folder / L"filefilter", "^~\\$\n\\.tmp$\n^caps\\.txt$\nCAPS\n");
     }
 
-    CFileStatus Rules(const std::string& ignoreText = "photo;docs\\old;") const {
-        return CFileStatus(Ansi(m_sync), ignoreText, Ansi(m_folder / L"filefilter"));
+    CFileStatus Rules(const std::wstring& ignoreText = L"photo;docs\\old;") const {
+        return CFileStatus(m_sync, ignoreText, m_folder / L"filefilter");
     }
 
     // Which check set the item apart, read from the trace the checks wrote.
@@ -208,7 +274,7 @@ TEST_F(FilterRulesTest, EachRuleSetsItsItemsApart) {
     const CFileStatus rules = Rules();
     for (const Case& c : cases) {
         test::TraceCapture trace;
-        const bool syncable = rules.IsSyncableFile(Ansi(In(m_sync, c.item)));
+        const bool syncable = rules.IsSyncableFile(In(m_sync, c.item));
         EXPECT_EQ(syncable, c.decidedBy == "none") << WideToUtf8(c.item);
         EXPECT_EQ(DecidedBy(trace.Lines()), c.decidedBy) << WideToUtf8(c.item);
     }
@@ -217,26 +283,26 @@ TEST_F(FilterRulesTest, EachRuleSetsItsItemsApart) {
 TEST_F(FilterRulesTest, LetterCaseOfTheQueryDoesNotMatter) {
     const CFileStatus rules = Rules();
     for (const wchar_t* item : {L"PHOTO\\A.JPG", L"HIDDEN.TXT", L"~$DRAFT.DOCX", L"Plain.Txt"}) {
-        std::string lower = WideToUtf8(item);
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
-            return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        std::wstring lower = item;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) {
+            return static_cast<wchar_t>(c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c);
         });
-        EXPECT_EQ(rules.IsSyncableFile(Ansi(In(m_sync, item))), rules.IsSyncableFile(Ansi(m_sync) + "\\" + lower))
+        EXPECT_EQ(rules.IsSyncableFile(In(m_sync, item)), rules.IsSyncableFile(m_sync + L"\\" + lower))
             << WideToUtf8(item);
     }
 }
 
 TEST_F(FilterRulesTest, AnEmptyIgnoreEntryEndsTheWalk) {
-    EXPECT_FALSE(Rules("photo;;after;").IsSyncableFile(Ansi(In(m_sync, L"photo\\a.jpg"))));
-    EXPECT_TRUE(Rules("photo;;after;").IsSyncableFile(Ansi(In(m_sync, L"after\\e.txt"))));
-    EXPECT_FALSE(Rules("photo;after;").IsSyncableFile(Ansi(In(m_sync, L"after\\e.txt"))));
+    EXPECT_FALSE(Rules(L"photo;;after;").IsSyncableFile(In(m_sync, L"photo\\a.jpg")));
+    EXPECT_TRUE(Rules(L"photo;;after;").IsSyncableFile(In(m_sync, L"after\\e.txt")));
+    EXPECT_FALSE(Rules(L"photo;after;").IsSyncableFile(In(m_sync, L"after\\e.txt")));
 }
 
 TEST_F(FilterRulesTest, ADotNamedMonitoredFolderSetsEverythingApart) {
     const std::wstring dotted = m_folder / L".lumbo\\Sync";
     test::WriteFile(dotted + L"\\x.txt", "x");
-    const CFileStatus rules(Ansi(dotted), "", Ansi(m_folder / L"filefilter"));
-    EXPECT_FALSE(rules.IsSyncableFile(Ansi(dotted + L"\\x.txt")));
+    const CFileStatus rules(dotted, L"", m_folder / L"filefilter");
+    EXPECT_FALSE(rules.IsSyncableFile(dotted + L"\\x.txt"));
 }
 
 TEST_F(FilterRulesTest, TheFirstHitStopsTheChecks) {
@@ -244,7 +310,7 @@ TEST_F(FilterRulesTest, TheFirstHitStopsTheChecks) {
     test::SetAttributesOrThrow(In(m_sync, L"photo\\secret.txt"), FILE_ATTRIBUTE_HIDDEN);
     const CFileStatus rules = Rules();
     test::TraceCapture trace;
-    EXPECT_FALSE(rules.IsSyncableFile(Ansi(In(m_sync, L"photo\\secret.txt"))));
+    EXPECT_FALSE(rules.IsSyncableFile(In(m_sync, L"photo\\secret.txt")));
     EXPECT_EQ(trace.Lines(), (std::vector<std::string>{
                                  "=================Enter IsUserIgnoreDir====================\n",
                                  "=================TRUE Leave IsUserIgnoreDir====================\n",
@@ -252,10 +318,11 @@ TEST_F(FilterRulesTest, TheFirstHitStopsTheChecks) {
 }
 
 TEST(FileName, IsWhatFollowsTheLastBackslash) {
-    const CFileStatus rules("c:\\sync", "", "");
-    EXPECT_EQ(rules.GetFileNameFromPath("c:\\sync\\a\\b.txt"), "b.txt");
-    EXPECT_EQ(rules.GetFileNameFromPath("c:\\sync\\"), "");
-    EXPECT_EQ(rules.GetFileNameFromPath("b.txt"), "");
+    const CFileStatus rules(L"c:\\sync", L"", L"");
+    EXPECT_EQ(rules.GetFileNameFromPath(L"c:\\sync\\a\\b.txt"), L"b.txt");
+    EXPECT_EQ(rules.GetFileNameFromPath(L"c:\\sync\\"), L"");
+    EXPECT_EQ(rules.GetFileNameFromPath(L"b.txt"), L"");
+    EXPECT_EQ(rules.GetFileNameFromPath(L"c:\\sync\\\u6DFA.txt"), L"\u6DFA.txt");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The JSON reader: which texts it accepts, the trees it builds, its depth
 // limit and that nothing stays allocated after a rejected or interrupted read.
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -260,6 +261,67 @@ TEST(JsonReader, WidensEveryByteToTheUnitOfTheSameValue) {
     ASSERT_EQ(root->Text().size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(static_cast<unsigned>(root->Text()[i]), static_cast<unsigned>(expected[i]));
+}
+
+// What the settings store: UTF-8, whose letters arrive as the units they
+// stand for, raw or escaped alike.
+TEST(JsonReader, ReadsUtf8TextAsTheUnitsItStandsFor) {
+    struct Case {
+        std::string text;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {"\"caf\xC3\xA9\"", L"caf\u00E9"},
+        {"\"caf\\u00e9\"", L"caf\u00E9"},
+        {"\"\\u00C3\\u00A9\"", L"\u00C3\u00A9"},
+        {"\"\xE9\x95\xB7\\u6DFA\"", L"\u9577\u6DFA"},
+        {"\"\xF0\x9F\x98\x80\\uD83D\\uDE03\"", L"\U0001F600\U0001F603"},
+        {"\"\\uDE00\"", std::wstring{wchar_t(0xDE00)}},
+        // Bytes that are no UTF-8: one U+FFFD for each broken sequence.
+        {"\"a\xFF\xE9\x95z\xC0\xAF\"", L"a\uFFFD\uFFFDz\uFFFD\uFFFD"},
+        {"\"\xED\xA0\x80\"", L"\uFFFD\uFFFD\uFFFD"},
+    };
+    for (const Case& c : cases) {
+        const Holdings before;
+        {
+            const std::unique_ptr<JsonNode> root = ParseJsonUtf8(c.text.c_str());
+            ASSERT_TRUE(root) << c.text;
+            EXPECT_EQ(root->Kind(), JsonKind::String) << c.text;
+            EXPECT_EQ(DescribeUnits(root->Text()), DescribeUnits(c.expected)) << c.text;
+        }
+        const Holdings after;
+        ExpectNothingLeft(before, after, c.text);
+    }
+    // The grammar is the same: structure stays ASCII, and a non-ASCII letter
+    // outside a string is no value.
+    const std::unique_ptr<JsonNode> array = ParseJsonUtf8(" [\"\xE5\x90\x8C\", 5, \"x\"] ");
+    ASSERT_TRUE(array);
+    ASSERT_EQ(array->Elements().size(), 3u);
+    EXPECT_EQ(array->Elements()[0]->Text(), L"\u540C");
+    for (const char* rejected : {"", "\xE5\x90\x8C", "[\xE5\x90\x8C]", "[\"a\",]", "\"\\x\""})
+        EXPECT_FALSE(ParseJsonUtf8(rejected)) << rejected;
+    EXPECT_FALSE(ParseJsonUtf8(nullptr));
+}
+
+// A host that sets a locale of its own for the whole process must not change
+// how the settings read.
+TEST(JsonReader, TheProcessLocaleChangesNothing) {
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, ".936"), nullptr) << "the runtime has no code page 936 locale";
+    // The runtime itself now reads the two bytes of \u00E9 as one character.
+    wchar_t widened[4] = {};
+    const std::size_t units = std::mbstowcs(widened, "\xC3\xA9", 4);
+    const std::unique_ptr<JsonNode> bytes = ParseJsonText("[\"caf\xC3\xA9\"]");
+    const std::unique_ptr<JsonNode> utf8 = ParseJsonUtf8("[\"caf\xC3\xA9\"]");
+    std::setlocale(LC_ALL, saved.c_str());
+
+    EXPECT_EQ(units, 1u) << "the locale under test widens differently from the \"C\" locale";
+    ASSERT_TRUE(bytes);
+    ASSERT_EQ(bytes->Elements().size(), 1u);
+    EXPECT_EQ(bytes->Elements()[0]->Text(), L"caf\u00C3\u00A9");
+    ASSERT_TRUE(utf8);
+    ASSERT_EQ(utf8->Elements().size(), 1u);
+    EXPECT_EQ(utf8->Elements()[0]->Text(), L"caf\u00E9");
 }
 
 TEST(JsonReader, LongStringsComeThroughWhole) {

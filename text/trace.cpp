@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include "text/conversions.h"
+#include "text/lenient_conversions.h"
+
 namespace lumbo {
 
 void TraceLine(const char* text) { OutputDebugStringA(text); }
@@ -19,5 +22,7 @@ void TraceFormat(const char* format, ...) {
     if (length < 0) return;
     OutputDebugStringA(buffer);
 }
+
+std::string TraceText(std::wstring_view text) { return WideToCodePage(text, ConversionCodePage()); }
 
 }  // namespace lumbo

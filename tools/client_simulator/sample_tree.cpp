@@ -37,6 +37,14 @@ const SampleItem kSample[] = {
     {L"~$draft.docx", Listed::No, 0},                     // matched by the filter file
     {L"Bob's report.docx", Listed::Synchronised, 0},
     {L"caf\u00E9 menu.txt", Listed::Synchronised, 0},
+    // Names the ANSI code page garbles or lacks: traditional Chinese (some of
+    // whose GBK trail bytes are ASCII letters or a backslash) and emoji.
+    {L"\u6DFA\u8272\u7167\u7247\\", Listed::Synchronised, 0},               // 淺色照片: tick
+    {L"\u6DFA\u8272\u7167\u7247\\\u6D77\u908A.jpg", Listed::Synchronised, 0},  // 海邊.jpg
+    {L"\u9577\u7BC7\u5831\u544A.docx", Listed::No, 0},                      // 長篇報告: new, pending
+    {L"\u96B1\u85CF\u7B46\u8A18.txt", Listed::No, FILE_ATTRIBUTE_HIDDEN},   // 隱藏筆記: hidden, set apart
+    {L"\U0001F389 \u6D3E\u5C0D.txt", Listed::Synchronised, 0},               // 🎉 派對: tick
+    {L"\U0001F4DD \u65B0\u8A08\u5283.txt", Listed::No, 0},                  // 📝 新計劃: new, pending
 };
 
 void CreateItem(const std::wstring& path, bool folder, DWORD attributes) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include <shellapi.h>
 
@@ -81,7 +82,23 @@ bool WriteListingPicture(const std::wstring& bmpPath, const std::wstring& title,
     const UniqueGdiObject<HFONT> font(CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
                                             DEFAULT_PITCH, L"Tahoma"));
+    // Tahoma has no Chinese letters; names it cannot draw use a face that
+    // has them (WenQuanYi under Wine, installed by the set-up script).
+    const UniqueGdiObject<HFONT> wideFont(CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                                                DEFAULT_PITCH, L"WenQuanYi Micro Hei"));
     const HGDIOBJ previousFont = SelectObject(dc, font.Get());
+    const auto fontFor = [&](const std::wstring& text) -> HFONT {
+        SelectObject(dc, font.Get());
+        std::vector<WORD> glyphs(text.size());
+        if (GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(),
+                             GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR)
+            return font.Get();
+        for (const WORD glyph : glyphs) {
+            if (glyph == 0xFFFF && wideFont.Get() != nullptr) return wideFont.Get();
+        }
+        return font.Get();
+    };
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
     TextOutW(dc, 12, 12, title.c_str(), static_cast<int>(title.size()));
@@ -108,6 +125,7 @@ bool WriteListingPicture(const std::wstring& bmpPath, const std::wstring& title,
             }
             label += L")";
         }
+        SelectObject(dc, fontFor(label));
         TextOutW(dc, x + kIconSize + 10, y + 8, label.c_str(), static_cast<int>(label.size()));
         y += kRowHeight;
     }

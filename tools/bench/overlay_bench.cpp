@@ -5,13 +5,14 @@
 // and right after a commit of the client. Run on demand (scripts/bench.sh);
 // it prints tables.
 //
-//   overlay_bench.exe DLL_PATH WORK_FOLDER [--quick | --memory]
+//   overlay_bench.exe DLL_PATH WORK_FOLDER [--quick | --memory | --folders]
 //   overlay_bench.exe DLL_PATH WORK_FOLDER --concurrency WRITER_EXE [SECONDS]
 //
 // The DLL loads only into Explorer, regsvr32 or the class verifier, so the
 // bench runs as C:\windows\system32\verclsid.exe of a prefix of its own.
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <functional>
 #include <string>
 #include <utility>
@@ -28,6 +29,8 @@
 #include "store/client_probe.h"
 #include "store/install_path.h"
 #include "store/statement.h"
+#include "store/pending_folder_cache.h"
+#include "store/status_queries.h"
 #include "store/status_store.h"
 #include "store/unique_handle.h"
 #include "text/conversions.h"
@@ -174,6 +177,59 @@ bool ReportWrong(const CheckedCall& call, const char* handler, const char* item,
     return true;
 }
 
+// The folder look-up alone, inside this process: the per-call query and the
+// shared set on the same database, in turns, so both meet the same load.
+// Right after a commit the set is walked again; unchanged, it is read.
+int CompareFolderRoads(BenchLayout& layout, const std::vector<int>& sizes) {
+    std::printf("| rows | status index | item | database | per-call us | shared us | shared / per-call | calls |\n");
+    std::printf("|---:|:---:|---|---|---:|---:|---:|---:|\n");
+    for (const int rows : sizes) {
+        for (const BenchSchema schema : {BenchSchema::PrimaryKey, BenchSchema::PrimaryKeyAndStatusIndex}) {
+            layout.WriteDatabase(rows, schema);
+            for (const BenchItem item : {BenchItem::SynchronisedFolder, BenchItem::PendingFolder}) {
+                const std::string path = lumbo::WideToUtf8(layout.ItemPath(item));
+                const lumbo::LookupResult expected =
+                    item == BenchItem::PendingFolder ? lumbo::LookupResult::Found : lumbo::LookupResult::NotFound;
+                for (const bool afterCommit : {true, false}) {
+                    std::vector<double> perCall;
+                    std::vector<double> shared;
+                    const int calls = afterCommit ? 4 : 20;
+                    for (int i = 0; i < calls; ++i) {
+                        if (afterCommit) {
+                            layout.Commit();
+                        }
+                        for (int turn = 0; turn < 2; ++turn) {
+                            const bool sharedTurn = (turn == 0) == (i % 2 == 0);
+                            const lumbo::StatusStore store = lumbo::OpenStatusStore(lumbo::DatabasePath());
+                            const double before = Now();
+                            const lumbo::LookupResult answer = sharedTurn
+                                                                   ? lumbo::HasPendingBelowShared(store.get(), path)
+                                                                   : lumbo::HasPendingBelow(store.get(), path);
+                            (sharedTurn ? shared : perCall).push_back(Now() - before);
+                            if (answer != expected) {
+                                std::fprintf(stderr, "bench: a folder look-up answered wrongly at %d rows\n", rows);
+                                return 1;
+                            }
+                        }
+                    }
+                    const Figures a = Summarise(perCall);
+                    const Figures b = Summarise(shared);
+                    std::printf("| %d | %s | %s | %s | %.0f | %.0f | %.2f | %d |\n", rows,
+                                schema == BenchSchema::PrimaryKeyAndStatusIndex ? "yes" : "no",
+                                item == BenchItem::PendingFolder ? "folder with pending" : "synchronised folder",
+                                afterCommit ? "right after a commit" : "unchanged", a.median, b.median,
+                                b.median / a.median, calls);
+                    std::fflush(stdout);
+                }
+            }
+            if (rows == 1000000 && schema == BenchSchema::PrimaryKey)
+                std::printf("\nshared folder set at 1000000 rows (100000 pending in 5000 folders): %zu KiB\n\n",
+                            lumbo::PendingFolderCacheBytes() / 1024);
+        }
+    }
+    return 0;
+}
+
 int Run(int argc, wchar_t** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: overlay_bench DLL_PATH WORK_FOLDER [--quick | --memory]\n");
@@ -181,6 +237,10 @@ int Run(int argc, wchar_t** argv) {
     }
     if (argc > 4 && std::wstring(argv[3]) == L"--concurrency")
         return lumbo::tools::RunConcurrencyBench(argv[1], argv[2], argv[4], argc > 5 ? _wtof(argv[5]) : 60.0);
+    if (argc > 3 && std::wstring(argv[3]) == L"--folders") {
+        BenchLayout layout(argv[2]);
+        return CompareFolderRoads(layout, {100000, 1000000});
+    }
     const bool quick = argc > 3 && std::wstring(argv[3]) == L"--quick";
     const bool memoryOnly = argc > 3 && std::wstring(argv[3]) == L"--memory";
     BenchLayout layout(argv[2]);
@@ -274,4 +334,11 @@ int Run(int argc, wchar_t** argv) {
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) { return Run(argc, argv); }
+int wmain(int argc, wchar_t** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "bench: %s\n", error.what());
+        return 1;
+    }
+}

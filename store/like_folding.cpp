@@ -1,5 +1,7 @@
 #include "store/like_folding.h"
 
+#include <cstring>
+
 namespace lumbo {
 
 namespace {
@@ -54,11 +56,21 @@ void AppendFolded(std::string& out, unsigned int character) {
 
 }  // namespace
 
-void FoldLikeText(const char* text, std::string& out) {
+void FoldLikeText(const char* text, std::size_t length, std::string& out) {
     out.clear();
     const unsigned char* at = reinterpret_cast<const unsigned char*>(text);
-    while (*at != 0) AppendFolded(out, ReadCharacter(at));
+    const unsigned char* const end = at + length;
+    while (at < end && *at != 0) {
+        // Runs of ASCII, most of every path, fold byte by byte.
+        while (at < end && *at != 0 && *at < 0x80) {
+            const unsigned char c = *at++;
+            out += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+        }
+        if (at < end && *at != 0) AppendFolded(out, ReadCharacter(at));
+    }
 }
+
+void FoldLikeText(const char* text, std::string& out) { FoldLikeText(text, std::strlen(text), out); }
 
 std::string FoldedFolder(std::string_view utf8Folder) {
     std::string pattern(utf8Folder);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,9 @@ namespace lumbo {
 
 // Replaces `out` by the folded form of the NUL-terminated text.
 void FoldLikeText(const char* text, std::string& out);
+// The same for its first `length` bytes, which must end on a character: a
+// backslash always does, since no UTF-8 sequence holds its byte.
+void FoldLikeText(const char* text, std::size_t length, std::string& out);
 
 // The folded form of the literal part of a folder's content pattern: the
 // folder with one trailing backslash.

@@ -1,5 +1,6 @@
 #include "store/pending_folder_cache.h"
 
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -190,8 +191,9 @@ Walk Continue(sqlite3* connection, FolderSet& set, const std::string& folder) {
         if (name == nullptr) {
             // A NULL name matches nothing; no text for another value means no memory.
             if (sqlite3_column_type(rows.get(), nameColumn) != SQLITE_NULL) return Walk::Failed;
-        } else {
-            FoldLikeText(name, folded);
+        } else if (const char* last = std::strrchr(name, '\\'); last != nullptr) {
+            // Only the folders count: the text up to its last backslash.
+            FoldLikeText(name, static_cast<std::size_t>(last - name) + 1, folded);
             if (!AddFolders(set, folded)) return Walk::OverBound;
             if (folded.compare(0, folder.size(), folder) == 0) found = true;
         }

@@ -26,7 +26,7 @@ public:
     // `widePath` in the long-path form.
     OpenOutcome Open(const std::wstring& widePath);
 
-    // Whether the header names WAL mode (file format versions 2).
+    // Whether the header names WAL mode (both file format versions are 2).
     bool IsWalMode() const;
 
     // SQLite's shared lock on the file, waited for within the budget.

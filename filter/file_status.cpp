@@ -18,7 +18,9 @@ bool IsSet(DWORD attributes, DWORD bit) { return (attributes & bit) != 0; }
 
 }  // namespace
 
-CFileStatus::CFileStatus(std::wstring monitoredFolder, std::wstring ignoreText, std::wstring filterPath) {
+CFileStatus::CFileStatus(std::wstring monitoredFolder, std::wstring ignoreText, std::wstring filterPath,
+                         PatternSource source)
+    : m_patternSource(source) {
     TraceLine("=================Enter CFileStatus====================\n");
     TraceFormat("#############mondir:%s,igndirs:%s,filterpath:%s", TraceText(monitoredFolder).c_str(),
                 TraceText(ignoreText).c_str(), TraceText(filterPath).c_str());
@@ -108,8 +110,11 @@ bool CFileStatus::IsInFilters(std::wstring path) const {
         TraceLine("=================Dir Leave IsInFilters====================\n");
         return false;
     }
-    const CFilterPatterns patterns(ReadFileText(m_filterPath));
-    if (patterns.MatchAny(GetFileNameFromPath(path))) {
+    const std::string text = ReadFileText(m_filterPath);
+    const std::shared_ptr<const CFilterPatterns> patterns = m_patternSource == PatternSource::Shared
+                                                                ? SharedFilterPatterns(text)
+                                                                : std::make_shared<const CFilterPatterns>(text);
+    if (patterns->MatchAny(GetFileNameFromPath(path))) {
         TraceLine("=================InFilter(TRUE) IsInFilters====================\n");
         return true;
     }

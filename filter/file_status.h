@@ -3,6 +3,8 @@
 #include <list>
 #include <string>
 
+#include "filter/filter_pattern_cache.h"
+
 namespace lumbo {
 
 // The filter rules of one pending-overlay query: whether an item of the
@@ -13,7 +15,10 @@ class CFileStatus {
 public:
     // `ignoreText` lists the ignored folders, relative to the monitored
     // folder, each followed by ";"; `filterPath` names the filter file.
-    CFileStatus(std::wstring monitoredFolder, std::wstring ignoreText, std::wstring filterPath);
+    // `source` says whether the filter patterns come compiled from the
+    // process's cache or are compiled for this check alone.
+    CFileStatus(std::wstring monitoredFolder, std::wstring ignoreText, std::wstring filterPath,
+                PatternSource source = PatternSource::Shared);
     virtual ~CFileStatus();
 
     // False for a file of 4 GiB or more, an item in an ignored folder, a
@@ -39,6 +44,7 @@ private:
     std::list<std::wstring> m_ignoreDirs;
     std::wstring m_monDir;
     std::wstring m_filterPath;
+    PatternSource m_patternSource;
 };
 
 }  // namespace lumbo

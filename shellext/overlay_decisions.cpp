@@ -2,6 +2,7 @@
 
 #include "filter/file_status.h"
 #include "store/client_contract.h"
+#include "store/pending_folder_cache.h"
 #include "store/settings.h"
 #include "store/status_queries.h"
 #include "text/conversions.h"
@@ -13,9 +14,17 @@ namespace lumbo {
 // A lookup that could not read gives no badge, whichever the handler: the
 // database's answer is unknown, and a guess shows the user a wrong state.
 
-bool HasSynchronisedBadge(sqlite3* store, std::string_view utf8Path) {
+namespace {
+
+LookupResult PendingBelow(sqlite3* store, std::string_view utf8Path, LookupRoad road) {
+    return road == LookupRoad::Shared ? HasPendingBelowShared(store, utf8Path) : HasPendingBelow(store, utf8Path);
+}
+
+}  // namespace
+
+bool HasSynchronisedBadge(sqlite3* store, std::string_view utf8Path, LookupRoad road) {
     return StatusListContains(store, FileStatus::Synchronised, utf8Path) == LookupResult::Found &&
-           HasPendingBelow(store, utf8Path) == LookupResult::NotFound;
+           PendingBelow(store, utf8Path, road) == LookupResult::NotFound;
 }
 
 bool HasFailedBadge(sqlite3* store, std::string_view utf8Path) {
@@ -28,7 +37,7 @@ std::wstring FilterFilePath(const std::wstring& databasePath) {
     return folder + Utf8ToWideLenient(kFilterFileName);
 }
 
-bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder) {
+bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder, LookupRoad road) {
     const std::wstring monitoredFolder = ReadMonitoredFolder(query.store, rememberedFolder);
     const std::wstring ignoredFolders = ReadIgnoredFolders(query.store);
     const std::wstring path = query.path;
@@ -49,9 +58,10 @@ bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder) {
     if (monitoredFolder.empty()) return false;
     const std::wstring filterPath = FilterFilePath(Utf8ToWideLenient(query.databasePath));
     TraceLine("=================Before Status====================\n");
-    if (!CFileStatus(monitoredFolder, ignoredFolders, filterPath).IsSyncableFile(path)) return false;
+    const PatternSource patterns = road == LookupRoad::Shared ? PatternSource::Shared : PatternSource::PerCall;
+    if (!CFileStatus(monitoredFolder, ignoredFolders, filterPath, patterns).IsSyncableFile(path)) return false;
 
-    const LookupResult pendingBelow = HasPendingBelow(query.store, utf8Path);
+    const LookupResult pendingBelow = PendingBelow(query.store, utf8Path, road);
     if (pendingBelow != LookupResult::NotFound) return pendingBelow == LookupResult::Found;
     // Not listed yet: the client has still to upload it.
     return listed.listed == LookupResult::NotFound;

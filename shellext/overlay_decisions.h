@@ -9,9 +9,14 @@ struct sqlite3;
 
 namespace lumbo {
 
+// Where "is anything pending beneath this folder" and the filter patterns
+// come from: the process's shared caches, or the per-call queries and
+// compilation that the caches must always agree with.
+enum class LookupRoad { Shared, PerCall };
+
 // The green tick: listed as synchronised, and (for a folder) nothing beneath
 // it still waiting for upload.
-bool HasSynchronisedBadge(sqlite3* store, std::string_view utf8Path);
+bool HasSynchronisedBadge(sqlite3* store, std::string_view utf8Path, LookupRoad road = LookupRoad::Shared);
 
 // The red cross: listed as failed. Folders are not looked into.
 bool HasFailedBadge(sqlite3* store, std::string_view utf8Path);
@@ -21,7 +26,8 @@ bool HasFailedBadge(sqlite3* store, std::string_view utf8Path);
 // not listed yet. `rememberedFolder` is the handler's last monitored folder
 // (UTF-8). Every decision is made on the UTF-16 path; the ANSI form shows
 // only in trace lines.
-bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder);
+bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder,
+                     LookupRoad road = LookupRoad::Shared);
 
 // The client's filter file, beside its database.
 std::wstring FilterFilePath(const std::wstring& databasePath);

@@ -77,19 +77,21 @@ std::string FolderContentPattern(std::string_view utf8Folder) {
     return pattern;
 }
 
-LookupResult HasPendingBelow(sqlite3* connection, std::string_view utf8Path) {
-    if (utf8Path.empty()) return LookupResult::NotFound;
+bool IsExistingFolder(std::string_view utf8Path) {
     // Asked in UTF-16: the ANSI form would lose letters the code page lacks,
     // and such a folder would never learn of the entries waiting in it.
     std::wstring widePath;
     try {
         widePath = Utf8ToWide(utf8Path);
     } catch (const ConversionError&) {
-        return LookupResult::NotFound;  // not UTF-8: no folder on disk has that name
+        return false;  // not UTF-8: no folder on disk has that name
     }
     const DWORD attributes = GetFileAttributesW(widePath.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        return LookupResult::NotFound;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+LookupResult HasPendingBelow(sqlite3* connection, std::string_view utf8Path) {
+    if (utf8Path.empty() || !IsExistingFolder(utf8Path)) return LookupResult::NotFound;
 
     Statement statement(connection, kPendingBelowStatement);
     if (!statement || !statement.Bind(1, FolderContentPattern(utf8Path))) return LookupResult::Unreadable;

@@ -31,7 +31,11 @@ ListedStatus ReadListedStatus(sqlite3* connection, std::string_view utf8Path);
 // Whether the path is an existing folder with an entry of status 1 anywhere
 // beneath it. ASCII letters of the folder match without regard to case. A
 // path that is no existing folder is NotFound without asking the database.
+// One query per call; HasPendingBelowShared gives the same answers cheaper.
 LookupResult HasPendingBelow(sqlite3* connection, std::string_view utf8Path);
+
+// Whether the file system has a folder at the path (asked at every call).
+bool IsExistingFolder(std::string_view utf8Path);
 
 // The like pattern for every entry beneath the folder: the folder with one
 // trailing backslash, '%', '_' and the escape character escaped, then '%'.

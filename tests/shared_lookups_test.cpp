@@ -1,0 +1,334 @@
+// The shared folder set and filter patterns against the per-call queries
+// they stand in for: a client writing thousands of random commits, in both
+// journal modes, with checkpoints, VACUUM and the file replaced, and after
+// each commit every handler's answer on a fixed set of items compared on
+// both roads; the same from several threads at once; a filter file
+// rewritten at the same size.
+#include <atomic>
+#include <mutex>
+#include <functional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include "shellext/overlay_decisions.h"
+#include "shellext/overlay_frame.h"
+#include "store/pending_folder_cache.h"
+#include "store/status_queries.h"
+#include "store/status_store.h"
+#include "tests/support/installed_client.h"
+#include "text/conversions.h"
+
+namespace lumbo {
+namespace {
+
+// Folders of the synchronised tree that rows name; the look-alikes differ
+// from their neighbours only by case, a wildcard or a non-ASCII letter.
+const std::vector<std::wstring> kFolders = {
+    L"Sync\\docs", L"Sync\\docs\\a", L"Sync\\docs\\a\\b", L"Sync\\DOCS\\A\\c", L"Sync\\docsx", L"Sync\\d_1",
+    L"Sync\\dA1", L"Sync\\p%q", L"Sync\\pXq", L"Sync\\x|y", L"Sync\\\u4E2D\u6587", L"Sync\\caf\u00E9",
+    L"Sync\\CAF\u00C9", L"Sync\\gone"};
+
+class ClientWriter {
+public:
+    explicit ClientWriter(std::wstring path) : m_path(std::move(path)) { Open(); }
+    ~ClientWriter() { sqlite3_close(m_connection); }
+    ClientWriter(const ClientWriter&) = delete;
+    ClientWriter& operator=(const ClientWriter&) = delete;
+
+    void Execute(const std::string& sql) {
+        char* error = nullptr;
+        if (sqlite3_exec(m_connection, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+            const std::string message = error != nullptr ? error : "?";
+            sqlite3_free(error);
+            throw std::runtime_error(message + " in: " + sql);
+        }
+    }
+
+    // Another database takes the file's place, as a client restoring one does.
+    void Replace(const std::string& schema, const std::vector<std::string>& statements) {
+        sqlite3_close(m_connection);
+        m_connection = nullptr;
+        const std::wstring fresh = m_path + L".new";
+        DeleteFileW(fresh.c_str());
+        {
+            ClientWriter other(fresh);
+            other.Execute(schema);
+            for (const std::string& statement : statements) other.Execute(statement);
+        }
+        if (!MoveFileExW(fresh.c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING))
+            throw std::runtime_error("the database was not replaced");
+        Open();
+    }
+
+private:
+    void Open() {
+        if (sqlite3_open_v2(WideToUtf8(m_path).c_str(), &m_connection, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                            nullptr) != SQLITE_OK)
+            throw std::runtime_error("cannot open the database for writing");
+        Execute("pragma synchronous = off");
+    }
+
+    std::wstring m_path;
+    sqlite3* m_connection = nullptr;
+};
+
+struct Answers {
+    bool synchronised = false;
+    bool pending = false;
+    bool failed = false;
+    bool operator==(const Answers& other) const {
+        return synchronised == other.synchronised && pending == other.pending && failed == other.failed;
+    }
+};
+
+constexpr int kCommits = 300;
+
+class SharedLookupsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const std::wstring& folder : kFolders)
+            if (folder != L"Sync\\gone") test::CreateFolders(m_tree / folder);
+        for (const wchar_t* file : {L"Sync\\docs\\f0", L"Sync\\docs\\a\\f1", L"Sync\\new.txt", L"Sync\\~$x.tmp"})
+            test::WriteFile(m_tree / file, "x");
+        test::WriteFile(m_client.InstallFolder() + L"\\files\\filefilter", "^~\\$\n\\.partial$\n");
+        m_items = {L"Sync", L"Sync\\docs\\f0", L"Sync\\docs\\a\\f1", L"Sync\\new.txt", L"Sync\\~$x.tmp"};
+        for (const std::wstring& folder : kFolders) m_items.push_back(folder);
+        m_client.Start();
+    }
+
+    std::string Utf8(const std::wstring& relative) const { return WideToUtf8(m_tree / relative); }
+
+    std::string Schema(bool primaryKey) const {
+        const std::string table = primaryKey ? "create table file_status (local_filename text primary key, status "
+                                               "integer); create index file_status_status on file_status (status);"
+                                             : "create table file_status (local_filename text, status integer);";
+        return table + "create table config (key text, text_value text); insert into config values ('lumbo_path', '" +
+               Utf8(L"Sync") + "'); insert into config values ('ignore_dirs', '[\"Ignored\"]');";
+    }
+
+    std::string DatabasePath() const { return WideToUtf8(m_client.DatabaseFile()); }
+
+    Answers Ask(sqlite3* store, const std::wstring& item, LookupRoad road, std::string& remembered) const {
+        const std::wstring path = m_tree / item;
+        const std::string utf8 = WideToUtf8(path);
+        const std::string databasePath = DatabasePath();
+        const OverlayQuery query{store, databasePath, path.c_str()};
+        return {HasSynchronisedBadge(store, utf8, road), HasPendingBadge(query, remembered, road),
+                HasFailedBadge(store, utf8)};
+    }
+
+    // After every commit the folder look-up of every item on both roads, and
+    // the full answers of every handler on one item in turn; all items'
+    // full answers every 50th step. The number of differences.
+    int CompareRoads(int step, std::string& failure) {
+        const StatusStore store = OpenStatusStore(DatabasePath());
+        if (!store) {
+            failure = "the database did not open";
+            return 1;
+        }
+        int differences = 0;
+        for (std::size_t i = 0; i < m_items.size(); ++i) {
+            const std::string utf8 = WideToUtf8(m_tree / m_items[i]);
+            bool same = HasPendingBelowShared(store.get(), utf8) == HasPendingBelow(store.get(), utf8);
+            if (step % 50 == 0 || i == static_cast<std::size_t>(step) % m_items.size())
+                same = same && Ask(store.get(), m_items[i], LookupRoad::Shared, m_rememberedShared) ==
+                                   Ask(store.get(), m_items[i], LookupRoad::PerCall, m_rememberedPerCall);
+            if (same) continue;
+            ++differences;
+            if (failure.empty()) failure = utf8;
+        }
+        return differences;
+    }
+
+    test::InstalledClient m_client;
+    test::ScratchFolder m_tree;
+    std::vector<std::wstring> m_items;
+    std::string m_rememberedShared;
+    std::string m_rememberedPerCall;
+};
+
+// One random change of the client, or several in one transaction. Names
+// are UTF-8 paths of the tree, quoted for a statement.
+class RandomClient {
+public:
+    RandomClient(std::function<std::string(const std::wstring&)> utf8, std::uint32_t seed)
+        : m_random(seed), m_utf8(std::move(utf8)) {
+        for (const std::wstring& folder : kFolders) {
+            m_names.push_back(folder);
+            for (const wchar_t* file : {L"\\f0", L"\\f1", L"\\F1", L"\\deep\\x"}) m_names.push_back(folder + file);
+        }
+        m_names.push_back(L"Sync");
+        m_names.push_back(L"Sync\\new.txt");
+    }
+
+    unsigned Roll() { return m_random() % 1000; }
+
+    std::string Commit() {
+        const int changes = Roll() < 150 ? 2 + static_cast<int>(m_random() % 4) : 1;
+        std::string sql = "begin;";
+        for (int i = 0; i < changes; ++i) sql += Change();
+        return sql + "commit;";
+    }
+
+    // Rows for a database made afresh.
+    std::vector<std::string> Rows(int count) {
+        std::vector<std::string> rows;
+        for (int i = 0; i < count; ++i)
+            rows.push_back("insert or replace into file_status values (" + Name() + ", " + Status() + ");");
+        return rows;
+    }
+
+private:
+    std::string Name() { return Quote(m_utf8(m_names[m_random() % m_names.size()])); }
+    std::string Status() { return std::to_string(m_random() % 3); }
+
+    std::string Change() {
+        const unsigned kind = m_random() % 10;
+        if (kind < 4) return "insert or replace into file_status values (" + Name() + ", " + Status() + ");";
+        if (kind < 7) return "update file_status set status = " + Status() + " where local_filename = " + Name() + ";";
+        if (kind < 9) return "delete from file_status where local_filename = " + Name() + ";";
+        const std::string folder = m_utf8(kFolders[m_random() % kFolders.size()]) + "\\";
+        return "delete from file_status where substr(local_filename, 1, " + std::to_string(folder.size()) +
+               ") = " + Quote(folder) + ";";
+    }
+
+    static std::string Quote(const std::string& text) {
+        std::string quoted = "'";
+        for (const char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+        return quoted + "'";
+    }
+
+    std::mt19937 m_random;
+    std::function<std::string(const std::wstring&)> m_utf8;
+    std::vector<std::wstring> m_names;
+};
+
+TEST_F(SharedLookupsTest, AnswerAsThePerCallQueriesThroughThousandsOfCommits) {
+    ClientWriter writer(m_client.DatabaseFile());
+    bool primaryKey = false;
+    writer.Execute(Schema(primaryKey));
+    RandomClient client([this](const std::wstring& relative) { return Utf8(relative); }, 16061);
+    bool wal = false;
+    int commits = 0;
+    int differences = 0;
+    std::string firstFailure;
+    for (int step = 0; step < kCommits; ++step) {
+        const unsigned roll = client.Roll();
+        if (roll < 10) {
+            primaryKey = !primaryKey;
+            writer.Replace(Schema(primaryKey), client.Rows(40));
+            wal = false;
+        } else if (roll < 25) {
+            wal = !wal;
+            writer.Execute(wal ? "pragma journal_mode = wal" : "pragma journal_mode = delete");
+        } else if (roll < 30) {
+            writer.Execute("vacuum");
+        } else if (roll < 60 && wal) {
+            const char* modes[] = {"passive", "full", "restart", "truncate"};
+            writer.Execute(std::string("pragma wal_checkpoint(") + modes[roll % 4] + ")");
+        } else {
+            writer.Execute(client.Commit());
+            ++commits;
+        }
+        std::string failure;
+        const int found = CompareRoads(step, failure);
+        if (found != 0 && firstFailure.empty()) firstFailure = "step " + std::to_string(step) + ": " + failure;
+        differences += found;
+    }
+    EXPECT_EQ(differences, 0) << "first at " << firstFailure;
+    EXPECT_GT(commits, kCommits * 8 / 10);
+}
+
+// Rewrites the file in place, same size, and puts its last-write time back:
+// nothing but the bytes tells the new content from the old.
+void RewriteInPlace(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    FILETIME written;
+    ASSERT_TRUE(GetFileTime(file, nullptr, nullptr, &written));
+    DWORD count = 0;
+    ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &count, nullptr));
+    ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
+    CloseHandle(file);
+}
+
+TEST_F(SharedLookupsTest, AFilterFileRewrittenAtTheSameSizeCountsAtTheNextCall) {
+    ClientWriter writer(m_client.DatabaseFile());
+    writer.Execute(Schema(false));
+    const std::wstring filter = m_client.InstallFolder() + L"\\files\\filefilter";
+    test::WriteFile(filter, "new\\.txt$\n");
+    std::string remembered;
+    // Sync\new.txt is not listed: pending unless a pattern sets it apart.
+    const auto pending = [&] {
+        const StatusStore store = OpenStatusStore(DatabasePath());
+        return store && Ask(store.get(), L"Sync\\new.txt", LookupRoad::Shared, remembered).pending;
+    };
+    EXPECT_FALSE(pending());
+    EXPECT_FALSE(pending());
+    RewriteInPlace(filter, "old\\.txt$\n");
+    EXPECT_TRUE(pending());
+    RewriteInPlace(filter, "new\\.txt$\n");
+    EXPECT_FALSE(pending());
+    DeleteFileW(filter.c_str());
+    EXPECT_TRUE(pending());
+}
+
+// Explorer asks from several threads at once while the set is built,
+// published and replaced: every thread must answer as one thread does.
+TEST_F(SharedLookupsTest, ThreadsAtOnceAnswerAsOneThread) {
+    ClientWriter writer(m_client.DatabaseFile());
+    writer.Execute(Schema(true));
+    RandomClient client([this](const std::wstring& relative) { return Utf8(relative); }, 4242);
+    for (const std::string& row : client.Rows(60)) writer.Execute(row);
+    constexpr int kThreads = 4;
+    std::atomic<int> wrong{0};
+    std::atomic<int> asked{0};
+    std::mutex failuresLock;
+    std::string failures;
+    for (int round = 0; round < 6; ++round) {
+        std::vector<Answers> expected;
+        {
+            const StatusStore store = OpenStatusStore(DatabasePath());
+            ASSERT_TRUE(store);
+            std::string remembered;
+            for (const std::wstring& item : m_items)
+                expected.push_back(Ask(store.get(), item, LookupRoad::PerCall, remembered));
+        }
+        std::atomic<int> ready{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                ++ready;
+                while (ready.load() < kThreads) std::this_thread::yield();
+                std::string remembered;
+                for (int repeat = 0; repeat < 2; ++repeat) {
+                    const StatusStore store = OpenStatusStore(DatabasePath());
+                    for (std::size_t i = 0; i < m_items.size(); ++i) {
+                        // Each thread walks the items from another start.
+                        const std::size_t item = (i + static_cast<std::size_t>(t) * 5) % m_items.size();
+                        if (!store || !(Ask(store.get(), m_items[item], LookupRoad::Shared, remembered) ==
+                                        expected[item])) {
+                            ++wrong;
+                            std::lock_guard<std::mutex> lock(failuresLock);
+                            failures += "round " + std::to_string(round) + " " + WideToUtf8(m_items[item]) + "; ";
+                        }
+                        ++asked;
+                    }
+                }
+            });
+        }
+        for (std::thread& thread : threads) thread.join();
+        writer.Execute(round == 3 ? "pragma journal_mode = wal" : client.Commit());
+        if (round > 3) writer.Execute(client.Commit());
+    }
+    EXPECT_EQ(wrong.load(), 0) << "of " << asked.load() << ": " << failures;
+}
+
+}  // namespace
+}  // namespace lumbo

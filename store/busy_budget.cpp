@@ -2,20 +2,11 @@
 
 #include <windows.h>
 
+#include "store/monotonic_clock.h"
+
 namespace lumbo {
 
 namespace {
-
-double Seconds() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / frequency;
-}
 
 // Short sleeps first: a commit or a WAL-index rebuild usually ends within a
 // millisecond or two; a longer hold is met with longer sleeps.
@@ -34,9 +25,9 @@ bool BusyBudget::WaitAgain(int attempt) {
     DWORD sleep = SleepFor(attempt);
     const double remainingMilliseconds = m_remainingSeconds * 1000.0;
     if (sleep > remainingMilliseconds) sleep = remainingMilliseconds < 1.0 ? 1 : static_cast<DWORD>(remainingMilliseconds);
-    const double before = Seconds();
+    const double before = MonotonicSeconds();
     Sleep(sleep);
-    m_remainingSeconds -= Seconds() - before;
+    m_remainingSeconds -= MonotonicSeconds() - before;
     return true;
 }
 

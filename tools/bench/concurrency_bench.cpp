@@ -15,6 +15,7 @@
 #include <sqlite3.h>
 
 #include "store/client_contract.h"
+#include "store/monotonic_clock.h"
 #include "store/unique_handle.h"
 #include "text/conversions.h"
 
@@ -28,17 +29,6 @@ const wchar_t* const kClasses[] = {L"{2B8987D5-ECE1-4918-8CCE-F694624DEF4A}",
                                    L"{100E0AF5-A72F-4FBF-A6C6-56EE95107183}"};
 
 using GetClassObjectFunction = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / frequency;
-}
 
 struct Item {
     std::wstring path;
@@ -123,9 +113,9 @@ void AskUntil(GetClassObjectFunction getClassObject, const std::vector<Item>& it
     for (std::size_t n = static_cast<std::size_t>(thread) * 7; WaitForSingleObject(stop, 0) != WAIT_OBJECT_0; ++n) {
         const Item& item = items[n % items.size()];
         for (int h = 0; h < 3; ++h) {
-            const double before = Now();
+            const double before = MonotonicSeconds();
             const HRESULT answer = overlays[h]->IsMemberOf(item.path.c_str(), 0);
-            mine[h].push_back(Now() - before);
+            mine[h].push_back(MonotonicSeconds() - before);
             ++counts.calls[h];
             const bool badge = answer == S_OK;
             if (badge && !item.badge[h]) ++counts.wrong[h];

@@ -27,6 +27,7 @@
 
 #include "store/client_contract.h"
 #include "store/client_probe.h"
+#include "store/monotonic_clock.h"
 #include "store/install_path.h"
 #include "store/statement.h"
 #include "store/pending_folder_cache.h"
@@ -42,23 +43,13 @@ namespace {
 using lumbo::tools::BenchItem;
 using lumbo::tools::BenchLayout;
 using lumbo::tools::BenchSchema;
+using lumbo::MonotonicSeconds;
 
 struct Handler {
     const char* name;
     const wchar_t* clsid;
     IShellIconOverlayIdentifier* overlay = nullptr;
 };
-
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / frequency;
-}
 
 struct Figures {
     double median = 0;
@@ -80,15 +71,15 @@ template <class Call, class Prepare, class Floor>
 std::pair<Figures, Figures> Measure(Call call, Prepare prepare, Floor floor, int maxCalls, double budgetSeconds) {
     std::vector<double> times;
     std::vector<double> floorTimes;
-    const double start = Now();
-    for (int i = 0; i < maxCalls && (i < 5 || Now() - start < budgetSeconds); ++i) {
+    const double start = MonotonicSeconds();
+    for (int i = 0; i < maxCalls && (i < 5 || MonotonicSeconds() - start < budgetSeconds); ++i) {
         prepare();
-        const double before = Now();
+        const double before = MonotonicSeconds();
         call();
-        const double between = Now();
+        const double between = MonotonicSeconds();
         floor();
         times.push_back(between - before);
-        floorTimes.push_back(Now() - between);
+        floorTimes.push_back(MonotonicSeconds() - between);
     }
     return {Summarise(floorTimes), Summarise(times)};
 }
@@ -201,11 +192,11 @@ int CompareFolderRoads(BenchLayout& layout, const std::vector<int>& sizes) {
                         for (int turn = 0; turn < 2; ++turn) {
                             const bool sharedTurn = (turn == 0) == (i % 2 == 0);
                             const lumbo::StatusStore store = lumbo::OpenStatusStore(lumbo::DatabasePath());
-                            const double before = Now();
+                            const double before = MonotonicSeconds();
                             const lumbo::LookupResult answer = sharedTurn
                                                                    ? lumbo::HasPendingBelowShared(store.get(), path)
                                                                    : lumbo::HasPendingBelow(store.get(), path);
-                            (sharedTurn ? shared : perCall).push_back(Now() - before);
+                            (sharedTurn ? shared : perCall).push_back(MonotonicSeconds() - before);
                             if (answer != expected) {
                                 std::fprintf(stderr, "bench: a folder look-up answered wrongly at %d rows\n", rows);
                                 return 1;

@@ -5,8 +5,10 @@ set -euo pipefail
 
 packages=(
   g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-i686-posix
   mingw-w64-tools
   binutils-mingw-w64-x86-64
+  binutils-mingw-w64-i686
   wine64
   wine
   libboost1.81-dev
@@ -38,4 +40,20 @@ if [ ${#filtered[@]} -gt 0 ]; then
   apt-get install -y -q --no-install-recommends "${filtered[@]}"
 else
   echo "setup: all packages present"
+fi
+
+# Wine's 32-bit part, for the 32-bit build's tests, from Debian's i386 packages:
+# only where the kernel runs 32-bit programs. Elsewhere it cannot run, and
+# installing it would break 64-bit Wine too (the `wine` command then picks the
+# 32-bit loader first).
+if sh "$(dirname "$0")/runs-32bit-programs.sh"; then
+  if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+    echo "setup: installing wine32:i386"
+    export DEBIAN_FRONTEND=noninteractive
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends wine32:i386
+  fi
+else
+  echo "setup: this kernel runs no 32-bit programs: no 32-bit Wine, the 32-bit build is not run"
 fi

@@ -1,16 +1,54 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the DLL and the tests, and runs them under Wine.
+# Installs what is missing, builds the DLL and the tests for 64-bit and for
+# 32-bit Windows and runs each suite under Wine in a prefix of its own
+# architecture (the 32-bit one where the kernel runs 32-bit programs). Then makes the release (scripts/release.sh), installs each
+# package into a fresh prefix (tests/package_test.sh) and checks that the clean
+# release builds gave the same bytes as the test builds' packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 build="${LUMBO_BUILD_DIR:-build}"
+build32="$build/win32"
 cmake -S . -B "$build" -G Ninja
 cmake --build "$build"
+cmake -S . -B "$build32" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-i686.cmake"
+cmake --build "$build32"
 
 status=0
+echo "== the tests of $build (64-bit, in a 64-bit prefix)"
 (cd "$build" && ctest --output-on-failure --timeout 300) || status=$?
+# 32-bit Wine needs a kernel that runs 32-bit programs (scripts/setup.sh then
+# installs it); without one the 32-bit build is compiled and packaged only.
+if sh scripts/runs-32bit-programs.sh && [ -x /usr/lib/wine/wine ]; then
+  echo "== the tests of $build32 (32-bit, in a 32-bit prefix)"
+  (cd "$build32" && ctest --output-on-failure --timeout 300) || status=$?
+else
+  echo "== NOT RUN: the tests of $build32: this kernel runs no 32-bit programs, so there is no 32-bit Wine"
+fi
 
-# The prefix's wineserver would otherwise linger for a minute.
-WINEPREFIX="$(cd "$build" && pwd)/wineprefix" timeout 30 wineserver -k 2>/dev/null || true
+echo "== release"
+cmake --build "$build" --target lumbo_package | tail -n 1
+cmake --build "$build32" --target lumbo_package | tail -n 1
+LUMBO_RELEASE_DIR="$build" bash scripts/release.sh || status=1
+bash tests/package_test.sh "$build/dist" "$build" "$build32" || status=1
+
+echo "== reproducible: the clean release builds equal the test builds' packages"
+same=0
+for zip in "$build"/package/lumboExt-*.zip "$build32"/package/lumboExt-*.zip; do
+  if cmp -s "$zip" "$build/dist/$(basename "$zip")"; then
+    same=$((same + 1))
+    echo "ok     $(basename "$zip") $(sha256sum <"$zip" | cut -c1-16)"
+  else
+    status=1
+    echo "FAILED $(basename "$zip") differs from $build/dist/$(basename "$zip")"
+  fi
+done
+[ "$same" -eq 2 ] || status=1
+echo "reproducible: $same passed, $((2 - same)) failed"
+
+# The prefixes' wineservers would otherwise linger for a minute.
+for tree in "$build" "$build32"; do
+  WINEPREFIX="$(cd "$tree" && pwd)/wineprefix" timeout 30 wineserver -k 2>/dev/null || true
+done
 exit "$status"

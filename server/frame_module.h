@@ -14,7 +14,8 @@ namespace lumbo {
 // DLL then refuses to load.
 extern bool g_initFailed;
 
-using TermCallback = void (*)(DWORD_PTR argument);
+// The termination callbacks are __stdcall, as the type-information holder's is.
+using TermCallback = void(WINAPI*)(DWORD_PTR argument);
 
 struct TermCallbackNode {
     TermCallback callback;

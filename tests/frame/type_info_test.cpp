@@ -25,6 +25,7 @@ TEST(TypeLibrary, HoldsTheFourClassesAndTheirDualInterfaces) {
     EXPECT_EQ(attributes->wMajorVerNum, 1);
     EXPECT_EQ(attributes->wMinorVerNum, 0);
     EXPECT_EQ(attributes->lcid, 0x0409u);
+    EXPECT_EQ(attributes->syskind, test::kBuiltSysKind);
     library->ReleaseTLibAttr(attributes);
 
     struct Row {

@@ -15,7 +15,7 @@ HRESULT RegisterLumboTypeLibrary(const std::wstring& dllPath) {
 }
 
 HRESULT UnregisterLumboTypeLibrary() {
-    const HRESULT result = UnRegisterTypeLib(LIBID_lumboExtLib, 1, 0, 0x0409, SYS_WIN64);
+    const HRESULT result = UnRegisterTypeLib(LIBID_lumboExtLib, 1, 0, 0x0409, kBuiltSysKind);
     return result == TYPE_E_REGISTRYACCESS || result == TYPE_E_LIBNOTREGISTERED ? S_OK : result;
 }
 

@@ -12,6 +12,9 @@
 
 namespace lumbo::test {
 
+// The library is built for the DLL's own architecture.
+inline constexpr SYSKIND kBuiltSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+
 // RegisterTypeLib on the DLL's TYPELIB resource; S_OK or the failure.
 HRESULT RegisterLumboTypeLibrary(const std::wstring& dllPath);
 // Removes the registration; S_OK also when there was none.

@@ -317,8 +317,8 @@ int Run(int argc, wchar_t** argv) {
         handlers[static_cast<std::size_t>(i % 3)].overlay->IsMemberOf(layout.ItemPath(c.item).c_str(), 0);
         if (i == 1000) afterFirstThousand = PrivateBytes();
     }
-    std::printf("\nprivate bytes after 1000 calls: %zu KiB; after %d calls: %zu KiB\n", afterFirstThousand / 1024,
-                total, PrivateBytes() / 1024);
+    std::printf("\nprivate bytes after 1000 calls: %zu KiB; after %d calls: %zu KiB\n", static_cast<std::size_t>(afterFirstThousand / 1024),
+                total, static_cast<std::size_t>(PrivateBytes() / 1024));
     for (Handler& handler : handlers) handler.overlay->Release();
     return 0;
 }

@@ -111,10 +111,10 @@ bool CFileStatus::IsInFilters(std::wstring path) const {
         return false;
     }
     const std::string text = ReadFileText(m_filterPath);
-    const std::shared_ptr<const CFilterPatterns> patterns = m_patternSource == PatternSource::Shared
-                                                                ? SharedFilterPatterns(text)
-                                                                : std::make_shared<const CFilterPatterns>(text);
-    if (patterns->MatchAny(GetFileNameFromPath(path))) {
+    const std::wstring name = GetFileNameFromPath(path);
+    const bool matched = m_patternSource == PatternSource::Shared ? SharedFilterMatch(text, name)
+                                                                  : CFilterPatterns(text).MatchAny(name);
+    if (matched) {
         TraceLine("=================InFilter(TRUE) IsInFilters====================\n");
         return true;
     }

@@ -20,6 +20,13 @@ enum class PatternSource { Shared, PerCall };
 // bound is compiled per call and not kept. Nothing of the file's handle is.
 std::shared_ptr<const CFilterPatterns> SharedFilterPatterns(const std::string& fileText);
 
+// Whether some pattern of this filter text occurs in the name, as
+// SharedFilterPatterns(fileText)->MatchAny(name) says. The answer depends
+// only on the patterns and the name, so the kept patterns also keep the
+// answers they gave, per name, up to a bound past which the answers are
+// dropped and gathered anew; a text that is not kept answers per call.
+bool SharedFilterMatch(const std::string& fileText, std::wstring name);
+
 // The heap the kept text uses, for the bench.
 std::size_t FilterPatternCacheTextBytes();
 

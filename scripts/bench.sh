@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures the overlay handlers against the floor of any overlay query and
 # prints a table (run on demand; never part of the tests).
-#   bash scripts/bench.sh [--quick | --memory]
+#   bash scripts/bench.sh [--quick | --large | --memory | --folders]
+#     (--large: 1,000,000 rows without the status index only, then the filter table)
 #   bash scripts/bench.sh --concurrency [SECONDS]   eight threads against a
 #                                                   churning writer, per journal mode
 set -euo pipefail

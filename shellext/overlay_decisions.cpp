@@ -3,7 +3,7 @@
 #include "filter/file_status.h"
 #include "store/client_contract.h"
 #include "store/pending_folder_cache.h"
-#include "store/settings.h"
+#include "store/settings_cache.h"
 #include "store/status_queries.h"
 #include "text/conversions.h"
 #include "text/lenient_conversions.h"
@@ -38,8 +38,11 @@ std::wstring FilterFilePath(const std::wstring& databasePath) {
 }
 
 bool HasPendingBadge(const OverlayQuery& query, std::string& rememberedFolder, LookupRoad road) {
-    const std::wstring monitoredFolder = ReadMonitoredFolder(query.store, rememberedFolder);
-    const std::wstring ignoredFolders = ReadIgnoredFolders(query.store);
+    const PendingSettings settings = road == LookupRoad::Shared
+                                         ? ReadPendingSettingsShared(query.store, rememberedFolder)
+                                         : ReadPendingSettings(query.store, rememberedFolder);
+    const std::wstring& monitoredFolder = settings.monitoredFolder;
+    const std::wstring& ignoredFolders = settings.ignoredFolders;
     const std::wstring path = query.path;
     const std::string utf8Path = WideToUtf8(path);
     TraceFormat("@@@@@@@@@@@@@@@@@@@@@mondir:%s,igndirs:%s,cr:%s", TraceText(monitoredFolder).c_str(),

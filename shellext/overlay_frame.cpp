@@ -5,6 +5,7 @@
 #include "server/module_instance.h"
 #include "store/client_probe.h"
 #include "store/install_path.h"
+#include "store/read_transaction.h"
 #include "store/status_store.h"
 
 namespace lumbo {
@@ -15,7 +16,13 @@ HRESULT OverlayIsMemberOf(const wchar_t* path, const OverlayDecision& decide) no
         const std::string databasePath = DatabasePath();
         const StatusStore store = OpenStatusStore(databasePath);
         if (!store) return S_FALSE;
-        const bool badge = decide(OverlayQuery{store.get(), databasePath, path});
+        bool badge = false;
+        {
+            // The call's statements and store markers share one read: its
+            // locks are taken once, and all of them see the same commits.
+            const ReadTransaction transaction(store.get());
+            badge = decide(OverlayQuery{store.get(), databasePath, path});
+        }
         // Answers read while the client rewrote the file beneath them are
         // not to be trusted either way.
         if (!store.ReadsWereStable()) return S_FALSE;

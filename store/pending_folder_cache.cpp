@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include "store/like_folding.h"
+#include "store/read_transaction.h"
 #include "store/status_queries.h"
 #include "store/store_marker.h"
 
@@ -104,31 +105,6 @@ void Publish(std::shared_ptr<const FolderSet> set) {
     }
     // The old set is freed here, outside the lock (or by its last reader).
 }
-
-// One read transaction around the marker and every row read with it.
-class ReadTransaction {
-public:
-    explicit ReadTransaction(sqlite3* connection) : m_connection(connection) {
-        if (sqlite3_get_autocommit(connection) == 0) return;  // the caller's own: not ours to end
-        if (sqlite3_exec(connection, "begin", nullptr, nullptr, nullptr) != SQLITE_OK) return;
-        m_begun = true;
-        // A deferred transaction reads nothing until a statement does.
-        m_reading = sqlite3_exec(connection, "select 1 from sqlite_master limit 1", nullptr, nullptr, nullptr) ==
-                    SQLITE_OK;
-    }
-    ~ReadTransaction() {
-        if (m_begun && sqlite3_exec(m_connection, "commit", nullptr, nullptr, nullptr) != SQLITE_OK)
-            sqlite3_exec(m_connection, "rollback", nullptr, nullptr, nullptr);
-    }
-    ReadTransaction(const ReadTransaction&) = delete;
-    ReadTransaction& operator=(const ReadTransaction&) = delete;
-    explicit operator bool() const { return m_reading; }
-
-private:
-    sqlite3* m_connection;
-    bool m_begun = false;
-    bool m_reading = false;
-};
 
 struct StatementFinalizer {
     void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }

@@ -18,8 +18,8 @@ struct ErrorFree {
     void operator()(char* text) const { sqlite3_free(text); }
 };
 
-// The first cell of the first row, or "" for no row or a NULL cell. False
-// when the statement fails (no config table, a locked or broken database).
+}  // namespace
+
 bool ReadConfigValue(sqlite3* connection, const char* statement, std::string& value) {
     value.clear();
     // SQLite does not check the connection it is given.
@@ -36,8 +36,6 @@ bool ReadConfigValue(sqlite3* connection, const char* statement, std::string& va
     if (rows > 0 && columns > 0 && cells != nullptr && cells[columns] != nullptr) value = cells[columns];
     return true;
 }
-
-}  // namespace
 
 std::wstring ReadMonitoredFolder(sqlite3* connection, std::string& rememberedFolder) {
     std::string value;

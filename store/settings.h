@@ -19,6 +19,11 @@ inline constexpr char kIgnoredFoldersStatement[] = "select text_value from confi
 // Bytes that are no UTF-8 read as U+FFFD.
 std::wstring ReadMonitoredFolder(sqlite3* connection, std::string& rememberedFolder);
 
+// The first cell of the first row of `statement` in `value` ("" for no row
+// or a NULL cell). False when the statement fails (no config table, a
+// locked or broken database).
+bool ReadConfigValue(sqlite3* connection, const char* statement, std::string& value);
+
 // The ignored folders, each followed by ";"; empty when the setting is
 // missing or is no JSON array.
 std::wstring ReadIgnoredFolders(sqlite3* connection);

@@ -9,6 +9,7 @@
 
 #include "filter/file_status.h"
 #include "filter/filter_file.h"
+#include "filter/filter_pattern_cache.h"
 #include "filter/filter_patterns.h"
 #include "filter/split_string.h"
 #include "tests/support/file_attributes.h"
@@ -323,6 +324,29 @@ TEST(FileName, IsWhatFollowsTheLastBackslash) {
     EXPECT_EQ(rules.GetFileNameFromPath(L"c:\\sync\\"), L"");
     EXPECT_EQ(rules.GetFileNameFromPath(L"b.txt"), L"");
     EXPECT_EQ(rules.GetFileNameFromPath(L"c:\\sync\\\u6DFA.txt"), L"\u6DFA.txt");
+}
+
+// The answers kept per name must be those the patterns give, for every name
+// (past the bound, when the kept answers start anew, too), for a name cut
+// at a NUL, for a runaway search counted as not found, and for another text
+// at the next call.
+TEST(SharedFilterMatch, AnswersAsThePatternsThroughTheBoundAndAnotherText) {
+    const std::string first = "\\.tmp$\n^~\n(a+)+b\n\u00e9\n";
+    const std::string second = "\\.doc$\n";
+    const CFilterPatterns firstPatterns(first);
+    const CFilterPatterns secondPatterns(second);
+    std::vector<std::wstring> names = {L"x.tmp", L"~lock", L"x.doc", L"plain", std::wstring(L"a.txt\0.tmp", 11),
+                                       std::wstring(40, L'a') + L"c"};
+    for (int i = 0; i < 12000; ++i)
+        names.push_back(std::wstring(60, L'n') + std::to_wstring(i) + (i % 3 == 0 ? L".tmp" : L".txt"));
+    int differences = 0;
+    for (int round = 0; round < 2; ++round)
+        for (const std::wstring& name : names) differences += SharedFilterMatch(first, name) != firstPatterns.MatchAny(name);
+    for (const std::wstring& name : names) differences += SharedFilterMatch(second, name) != secondPatterns.MatchAny(name);
+    EXPECT_EQ(differences, 0);
+    EXPECT_FALSE(SharedFilterMatch(first, std::wstring(L"a.txt\0.tmp", 11)));
+    EXPECT_TRUE(SharedFilterMatch(second, L"x.doc"));
+    EXPECT_FALSE(SharedFilterMatch(first, L"x.doc"));
 }
 
 }  // namespace

@@ -5,8 +5,9 @@
 // both roads; the same from several threads at once; a filter file
 // rewritten at the same size.
 #include <atomic>
-#include <mutex>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -19,6 +20,7 @@
 #include "shellext/overlay_decisions.h"
 #include "shellext/overlay_frame.h"
 #include "store/pending_folder_cache.h"
+#include "store/read_transaction.h"
 #include "store/status_queries.h"
 #include "store/status_store.h"
 #include "tests/support/installed_client.h"
@@ -133,6 +135,10 @@ protected:
             return 1;
         }
         int differences = 0;
+        // Every other step inside one read of the whole comparison, as a
+        // call of the overlay frame holds it.
+        std::optional<ReadTransaction> transaction;
+        if (step % 2 == 1) transaction.emplace(store.get());
         for (std::size_t i = 0; i < m_items.size(); ++i) {
             const std::string utf8 = WideToUtf8(m_tree / m_items[i]);
             bool same = HasPendingBelowShared(store.get(), utf8) == HasPendingBelow(store.get(), utf8);
@@ -189,13 +195,28 @@ private:
     std::string Status() { return std::to_string(m_random() % 3); }
 
     std::string Change() {
-        const unsigned kind = m_random() % 10;
-        if (kind < 4) return "insert or replace into file_status values (" + Name() + ", " + Status() + ");";
-        if (kind < 7) return "update file_status set status = " + Status() + " where local_filename = " + Name() + ";";
-        if (kind < 9) return "delete from file_status where local_filename = " + Name() + ";";
+        const unsigned kind = m_random() % 20;
+        if (kind < 8) return "insert or replace into file_status values (" + Name() + ", " + Status() + ");";
+        if (kind < 14) return "update file_status set status = " + Status() + " where local_filename = " + Name() + ";";
+        if (kind < 18) return "delete from file_status where local_filename = " + Name() + ";";
+        if (kind == 19) return Setting();
         const std::string folder = m_utf8(kFolders[m_random() % kFolders.size()]) + "\\";
         return "delete from file_status where substr(local_filename, 1, " + std::to_string(folder.size()) +
                ") = " + Quote(folder) + ";";
+    }
+
+    // The monitored folder moved, emptied or gone; the ignored folders
+    // changed, broken or gone.
+    std::string Setting() {
+        const bool monitored = m_random() % 2 == 0;
+        const char* key = monitored ? "lumbo_path" : "ignore_dirs";
+        const unsigned choice = m_random() % 4;
+        std::string sql = std::string("delete from config where key = '") + key + "';";
+        if (choice == 3) return sql;
+        std::string value;
+        if (monitored) value = choice == 0 ? Quote(m_utf8(L"Sync")) : choice == 1 ? Quote(m_utf8(L"Sync\\docs")) : "''";
+        else value = choice == 0 ? "'[\"docs\"]'" : choice == 1 ? "'[\"Ignored\"]'" : "'not json'";
+        return sql + "insert into config values ('" + key + "', " + value + ");";
     }
 
     static std::string Quote(const std::string& text) {
@@ -277,6 +298,49 @@ TEST_F(SharedLookupsTest, AFilterFileRewrittenAtTheSameSizeCountsAtTheNextCall) 
     EXPECT_FALSE(pending());
     DeleteFileW(filter.c_str());
     EXPECT_TRUE(pending());
+}
+
+// The settings live in the database: a commit that changes them counts at
+// the next call, in either journal mode, though the kept values of the state
+// before were read inside a call's read.
+TEST_F(SharedLookupsTest, SettingsChangedByACommitCountAtTheNextCall) {
+    ClientWriter writer(m_client.DatabaseFile());
+    writer.Execute(Schema(true));
+    struct Case {
+        std::string change;
+        bool pending;  // of Sync\new.txt, not listed
+    };
+    const std::string sync = Utf8(L"Sync");
+    const std::vector<Case> cases = {
+        {"select 1", true},
+        {"update config set text_value = 'C:\\Elsewhere' where key = 'lumbo_path'", false},
+        {"update config set text_value = '' where key = 'lumbo_path'", false},
+        {"update config set text_value = '" + sync + "' where key = 'lumbo_path'", true},
+        {"update config set text_value = '[\"new.txt\"]' where key = 'ignore_dirs'", false},
+        {"update config set text_value = 'not json' where key = 'ignore_dirs'", true},
+    };
+    for (const bool wal : {false, true}) {
+        writer.Execute(wal ? "pragma journal_mode = wal" : "pragma journal_mode = delete");
+        // Each handler object remembers its own last monitored folder.
+        std::string remembered;
+        std::string rememberedPerCall;
+        for (const Case& c : {cases[3], cases[0], cases[1], cases[2], cases[3], cases[4], cases[5]}) {
+            writer.Execute(c.change);
+            for (int repeat = 0; repeat < 2; ++repeat) {
+                const StatusStore store = OpenStatusStore(DatabasePath());
+                ASSERT_TRUE(store);
+                const ReadTransaction transaction(store.get());
+                const bool shared = Ask(store.get(), L"Sync\\new.txt", LookupRoad::Shared, remembered).pending;
+                const bool perCall =
+                    Ask(store.get(), L"Sync\\new.txt", LookupRoad::PerCall, rememberedPerCall).pending;
+                EXPECT_EQ(shared, perCall) << (wal ? "wal, " : "rollback, ") << c.change;
+                // An emptied folder leaves the one remembered before.
+                if (c.change.find("''") == std::string::npos) {
+                    EXPECT_EQ(shared, c.pending) << (wal ? "wal, " : "rollback, ") << c.change;
+                }
+            }
+        }
+    }
 }
 
 // Explorer asks from several threads at once while the set is built,

@@ -5,7 +5,7 @@
 // and right after a commit of the client. Run on demand (scripts/bench.sh);
 // it prints tables.
 //
-//   overlay_bench.exe DLL_PATH WORK_FOLDER [--quick | --memory | --folders]
+//   overlay_bench.exe DLL_PATH WORK_FOLDER [--quick | --large | --memory | --folders]
 //   overlay_bench.exe DLL_PATH WORK_FOLDER --concurrency WRITER_EXE [SECONDS]
 //
 // The DLL loads only into Explorer, regsvr32 or the class verifier, so the
@@ -223,7 +223,7 @@ int CompareFolderRoads(BenchLayout& layout, const std::vector<int>& sizes) {
 
 int Run(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: overlay_bench DLL_PATH WORK_FOLDER [--quick | --memory]\n");
+        std::fprintf(stderr, "usage: overlay_bench DLL_PATH WORK_FOLDER [--quick | --large | --memory | --folders]\n");
         return 2;
     }
     if (argc > 4 && std::wstring(argv[3]) == L"--concurrency")
@@ -234,6 +234,7 @@ int Run(int argc, wchar_t** argv) {
     }
     const bool quick = argc > 3 && std::wstring(argv[3]) == L"--quick";
     const bool memoryOnly = argc > 3 && std::wstring(argv[3]) == L"--memory";
+    const bool largeOnly = argc > 3 && std::wstring(argv[3]) == L"--large";
     BenchLayout layout(argv[2]);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
@@ -247,6 +248,7 @@ int Run(int argc, wchar_t** argv) {
 
     std::vector<int> sizes = {1000, 10000, 100000, 1000000};
     if (quick) sizes = {1000, 10000};
+    if (largeOnly) sizes = {1000000};
     if (memoryOnly) sizes.clear();
     const double budget = quick ? 0.3 : 1.5;
     if (!sizes.empty()) {
@@ -258,6 +260,7 @@ int Run(int argc, wchar_t** argv) {
     SIZE_T keptAfter = 0;
     for (const int rows : sizes) {
         for (const BenchSchema schema : {BenchSchema::PrimaryKey, BenchSchema::PrimaryKeyAndStatusIndex}) {
+            if (largeOnly && schema != BenchSchema::PrimaryKey) continue;
             layout.WriteDatabase(rows, schema);
             const bool memoryRun = rows == 1000000 && schema == BenchSchema::PrimaryKey;
             if (memoryRun) keptBefore = PrivateBytes();

@@ -1,20 +1,5 @@
 # Cross-compiles for 64-bit Windows with Debian's MinGW-w64 (posix threads).
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# A statically linked runtime: the outputs import only system DLLs, so nothing
-# of MinGW has to be installed beside the extension.
-set(static_runtime "-static -static-libgcc -static-libstdc++")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "${static_runtime}")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "${static_runtime}")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "${static_runtime}")
+set(lumbo_mingw_triple x86_64-w64-mingw32)
+set(lumbo_module_link_flags "")
+include("${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake")

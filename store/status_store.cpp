@@ -7,6 +7,7 @@
 
 #include "store/busy_budget.h"
 #include "store/database_file.h"
+#include "text/lenient_conversions.h"
 
 namespace lumbo {
 
@@ -15,15 +16,6 @@ namespace {
 // SQLite's default Windows layer caps a path at 1,040 UTF-8 bytes and at 260
 // units in the calls it makes; this one takes any install folder.
 constexpr char kLongPathVfs[] = "win32-longpath";
-
-std::wstring Utf8PathToWide(const std::string& utf8) {
-    if (utf8.empty() || utf8.size() > 0x7FFFFFFF) return {};
-    const int length = static_cast<int>(utf8.size());
-    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0)),
-                      L'\0');
-    if (!wide.empty()) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(), static_cast<int>(wide.size()));
-    return wide;
-}
 
 // The path as a URI that reads the file as it stands: no locks, no WAL, no
 // shared-memory index, and so no side file.
@@ -78,7 +70,7 @@ StatusStore OpenStatusStore(const std::string& utf8Path, int busyWaitMillisecond
     int flags = SQLITE_OPEN_READONLY;
 
     if (!utf8Path.empty()) {
-        state->widePath = LongPathForm(Utf8PathToWide(utf8Path));
+        state->widePath = LongPathForm(Utf8ToWideLenient(utf8Path));
         // Opened beside SQLite first: a missing database is never created, and
         // one that is held open without sharing or denied fails at once
         // instead of after SQLite's retries.

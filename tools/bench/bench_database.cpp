@@ -19,14 +19,6 @@ constexpr int kPendingPerBusyFolder = 20;
 // The row a commit toggles: in folder 1, which never holds pending rows.
 constexpr int kToggledRow = 150;
 
-void WriteText(const std::wstring& path, const std::string& text) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write a bench file");
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
 void SetInstallFolder(const std::wstring& folder) {
     HKEY key = nullptr;
     RegCreateKeyExW(HKEY_LOCAL_MACHINE, kInstallPathKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
@@ -56,6 +48,14 @@ std::wstring FolderName(int folder) { return L"\\folder" + std::to_wstring(folde
 int MiddleBusyFolder(int rows) { return (rows / kFolderSize / 2) & ~1; }
 
 }  // namespace
+
+void WriteText(const std::wstring& path, const std::string& text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write a bench file");
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
 
 BenchLayout::BenchLayout(std::wstring workFolder)
     : m_install(workFolder + L"\\install"), m_sync(workFolder + L"\\Sync") {

@@ -6,6 +6,9 @@ struct sqlite3;
 
 namespace lumbo::tools {
 
+// Writes a file of the bench's client whole, replacing what was there.
+void WriteText(const std::wstring& path, const std::string& text);
+
 // The client's table as the client makes it: the file name as primary key,
 // with or without an index on the status.
 enum class BenchSchema { PrimaryKey, PrimaryKeyAndStatusIndex };

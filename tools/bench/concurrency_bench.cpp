@@ -18,6 +18,7 @@
 #include "store/monotonic_clock.h"
 #include "store/unique_handle.h"
 #include "text/conversions.h"
+#include "tools/bench/bench_database.h"
 
 namespace lumbo::tools {
 
@@ -38,14 +39,6 @@ struct Item {
 void Execute(sqlite3* connection, const std::string& sql) {
     if (sqlite3_exec(connection, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
         throw std::runtime_error(sqlite3_errmsg(connection));
-}
-
-void WriteText(const std::wstring& path, const std::string& text) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write a bench file");
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
 }
 
 // The client's installation: 1,000 rows the writer never touches, of which

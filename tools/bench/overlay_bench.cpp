@@ -289,7 +289,7 @@ int Run(int argc, wchar_t** argv) {
     if (keptBefore != 0) {
         std::printf("\nprivate bytes at 1000000 rows (100000 pending in 5000 folders), before the first call: %zu KiB; "
                     "after every case: %zu KiB\n",
-                    keptBefore / 1024, keptAfter / 1024);
+                    static_cast<std::size_t>(keptBefore / 1024), static_cast<std::size_t>(keptAfter / 1024));
     }
 
     if (!sizes.empty()) {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
@@ -108,7 +109,7 @@ struct Answers {
 int DifferentialSteps() {
     const char* asked = std::getenv("LUMBO_DIFFERENTIAL_STEPS");
     const int steps = asked != nullptr ? std::atoi(asked) : 0;
-    return steps > 0 ? steps : 1000;
+    return steps > 0 ? steps : 600;
 }
 
 class SharedLookupsTest : public ::testing::Test {
@@ -318,6 +319,7 @@ TEST_F(SharedLookupsTest, AnswerAsThePerCallQueriesThroughThousandsOfCommits) {
     std::int64_t mostPages = 0;
     std::string firstFailure;
     const int steps = DifferentialSteps();
+    const PendingFolderCacheActivity before = PendingFolderCacheCounts();
     for (int step = 0; step < steps; ++step) {
         const unsigned roll = client.Roll();
         if (roll >= 30 && roll < 40 && writer.Running()) {
@@ -355,6 +357,12 @@ TEST_F(SharedLookupsTest, AnswerAsThePerCallQueriesThroughThousandsOfCommits) {
     }
     EXPECT_EQ(differences, 0) << "first at " << firstFailure;
     EXPECT_GT(commits, steps * 7 / 10);
+    // Most states must be reached from the pages a commit changed.
+    const PendingFolderCacheActivity after = PendingFolderCacheCounts();
+    const std::size_t updates = after.pageUpdates - before.pageUpdates;
+    const std::size_t wholeReads = after.wholeReads - before.wholeReads;
+    std::printf("states reached by changed pages: %zu, read in full: %zu\n", updates, wholeReads);
+    EXPECT_GT(updates, wholeReads * 3);
     // The run must reach trees of many pages and WAL databases read closed.
     EXPECT_GT(mostPages, 50);
     EXPECT_GT(walkedClosed, 0);

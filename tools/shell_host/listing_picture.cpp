@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include <shellapi.h>
@@ -57,6 +58,64 @@ bool WriteBmp(const std::wstring& path, const void* pixels, int width, int heigh
     return std::fclose(out) == 0 && ok;
 }
 
+// Faces tried in turn for each letter of a text, so that a name mixing Latin,
+// Chinese and emoji draws every letter from a face that has it.
+class FontChain {
+public:
+    FontChain(HDC dc, std::initializer_list<const wchar_t*> faces) : m_dc(dc) {
+        for (const wchar_t* face : faces) {
+            HFONT font = CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, face);
+            if (font != nullptr) m_fonts.emplace_back(font);
+        }
+    }
+
+    HFONT Primary() const { return m_fonts.empty() ? nullptr : m_fonts.front().Get(); }
+
+    // Draws the text from (x, y) run by run, each in the first face that has
+    // all of the run's units.
+    void Draw(int x, int y, const std::wstring& text) const {
+        std::size_t start = 0;
+        while (start < text.size()) {
+            const HFONT font = FontFor(text.substr(start, LetterLength(text, start)));
+            std::size_t end = start + LetterLength(text, start);
+            while (end < text.size() && FontFor(text.substr(end, LetterLength(text, end))) == font)
+                end += LetterLength(text, end);
+            SelectObject(m_dc, font);
+            const int units = static_cast<int>(end - start);
+            TextOutW(m_dc, x, y, text.c_str() + start, units);
+            SIZE extent = {};
+            if (GetTextExtentPoint32W(m_dc, text.c_str() + start, units, &extent)) x += extent.cx;
+            start = end;
+        }
+    }
+
+private:
+    // The units of the letter at `at`: a surrogate pair stays whole.
+    static std::size_t LetterLength(const std::wstring& text, std::size_t at) {
+        return IS_HIGH_SURROGATE(text[at]) && at + 1 < text.size() && IS_LOW_SURROGATE(text[at + 1]) ? 2 : 1;
+    }
+
+    // The first face whose glyph indices mark none of the letter's units as
+    // missing; a letter beyond the basic plane (GDI looks units up one by
+    // one) goes to the last face, the emoji one.
+    HFONT FontFor(const std::wstring& letter) const {
+        if (m_fonts.empty()) return nullptr;
+        if (letter.size() == 2) return m_fonts.back().Get();
+        for (const UniqueGdiObject<HFONT>& font : m_fonts) {
+            SelectObject(m_dc, font.Get());
+            WORD glyph = 0;
+            if (GetGlyphIndicesW(m_dc, letter.c_str(), 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR &&
+                glyph != 0xFFFF)
+                return font.Get();
+        }
+        return m_fonts.front().Get();
+    }
+
+    HDC m_dc;
+    std::vector<UniqueGdiObject<HFONT>> m_fonts;
+};
+
 }  // namespace
 
 bool WriteListingPicture(const std::wstring& bmpPath, const std::wstring& title,
@@ -79,29 +138,14 @@ bool WriteListingPicture(const std::wstring& bmpPath, const std::wstring& title,
     const RECT all = {0, 0, kWidth, height};
     const UniqueGdiObject<HBRUSH> background(CreateSolidBrush(RGB(255, 255, 255)));
     FillRect(dc, &all, background.Get());
-    const UniqueGdiObject<HFONT> font(CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                                            DEFAULT_PITCH, L"Tahoma"));
-    // Tahoma has no Chinese letters; names it cannot draw use a face that
-    // has them (WenQuanYi under Wine, installed by the set-up script).
-    const UniqueGdiObject<HFONT> wideFont(CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                                                DEFAULT_PITCH, L"WenQuanYi Micro Hei"));
-    const HGDIOBJ previousFont = SelectObject(dc, font.Get());
-    const auto fontFor = [&](const std::wstring& text) -> HFONT {
-        SelectObject(dc, font.Get());
-        std::vector<WORD> glyphs(text.size());
-        if (GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(),
-                             GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR)
-            return font.Get();
-        for (const WORD glyph : glyphs) {
-            if (glyph == 0xFFFF && wideFont.Get() != nullptr) return wideFont.Get();
-        }
-        return font.Get();
-    };
+    // Tahoma has no Chinese letters and no emoji; each run of a name is drawn
+    // in the first face that has its letters: WenQuanYi, then Noto Color
+    // Emoji under Wine (both installed by the set-up script).
+    const FontChain fonts(dc, {L"Tahoma", L"WenQuanYi Micro Hei", L"Noto Color Emoji"});
+    const HGDIOBJ previousFont = SelectObject(dc, fonts.Primary());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
-    TextOutW(dc, 12, 12, title.c_str(), static_cast<int>(title.size()));
+    fonts.Draw(12, 12, title);
 
     int y = kRowHeight + 4;
     for (const ListedItem& item : items) {
@@ -125,8 +169,7 @@ bool WriteListingPicture(const std::wstring& bmpPath, const std::wstring& title,
             }
             label += L")";
         }
-        SelectObject(dc, fontFor(label));
-        TextOutW(dc, x + kIconSize + 10, y + 8, label.c_str(), static_cast<int>(label.size()));
+        fonts.Draw(x + kIconSize + 10, y + 8, label);
         y += kRowHeight;
     }
     GdiFlush();

@@ -20,7 +20,7 @@ packages=(
   attr
   locales
   fonts-wqy-microhei
-  fonts-noto-color-emoji
+  fonts-symbola
 )
 
 missing=()

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <shellapi.h>
+#include <usp10.h>
 
 #include "store/unique_handle.h"
 
@@ -82,15 +83,36 @@ public:
             while (end < text.size() && FontFor(text.substr(end, LetterLength(text, end))) == font)
                 end += LetterLength(text, end);
             SelectObject(m_dc, font);
-            const int units = static_cast<int>(end - start);
-            TextOutW(m_dc, x, y, text.c_str() + start, units);
-            SIZE extent = {};
-            if (GetTextExtentPoint32W(m_dc, text.c_str() + start, units, &extent)) x += extent.cx;
+            x += DrawRun(x, y, text.c_str() + start, static_cast<int>(end - start));
             start = end;
         }
     }
 
 private:
+    // Draws the units in the selected face and gives their width. GDI's text
+    // calls take each unit of a surrogate pair for a letter of its own (two
+    // boxes for an emoji); the script processor maps whole letters to glyphs.
+    int DrawRun(int x, int y, const wchar_t* units, int count) const {
+        SCRIPT_CACHE cache = nullptr;
+        SCRIPT_ANALYSIS analysis = {};
+        std::vector<WORD> glyphs(static_cast<std::size_t>(count) * 2 + 16);
+        std::vector<WORD> clusters(static_cast<std::size_t>(count));
+        std::vector<SCRIPT_VISATTR> attributes(glyphs.size());
+        int glyphCount = 0;
+        SIZE extent = {};
+        if (SUCCEEDED(ScriptShape(m_dc, &cache, units, count, static_cast<int>(glyphs.size()), &analysis,
+                                  glyphs.data(), clusters.data(), attributes.data(), &glyphCount))) {
+            ExtTextOutW(m_dc, x, y, ETO_GLYPH_INDEX, nullptr, reinterpret_cast<const wchar_t*>(glyphs.data()),
+                        static_cast<UINT>(glyphCount), nullptr);
+            GetTextExtentPointI(m_dc, glyphs.data(), glyphCount, &extent);
+        } else {
+            TextOutW(m_dc, x, y, units, count);
+            GetTextExtentPoint32W(m_dc, units, count, &extent);
+        }
+        ScriptFreeCache(&cache);
+        return extent.cx;
+    }
+
     // The units of the letter at `at`: a surrogate pair stays whole.
     static std::size_t LetterLength(const std::wstring& text, std::size_t at) {
         return IS_HIGH_SURROGATE(text[at]) && at + 1 < text.size() && IS_LOW_SURROGATE(text[at + 1]) ? 2 : 1;
@@ -139,9 +161,9 @@ bool WriteListingPicture(const std::wstring& bmpPath, const std::wstring& title,
     const UniqueGdiObject<HBRUSH> background(CreateSolidBrush(RGB(255, 255, 255)));
     FillRect(dc, &all, background.Get());
     // Tahoma has no Chinese letters and no emoji; each run of a name is drawn
-    // in the first face that has its letters: WenQuanYi, then Noto Color
-    // Emoji under Wine (both installed by the set-up script).
-    const FontChain fonts(dc, {L"Tahoma", L"WenQuanYi Micro Hei", L"Noto Color Emoji"});
+    // in the first face that has its letters: WenQuanYi, then Symbola (both
+    // installed by the set-up script; Wine draws no colour emoji faces).
+    const FontChain fonts(dc, {L"Tahoma", L"WenQuanYi Micro Hei", L"Symbola"});
     const HGDIOBJ previousFont = SelectObject(dc, fonts.Primary());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));

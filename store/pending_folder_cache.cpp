@@ -400,6 +400,7 @@ std::optional<Change> ReadChange(sqlite3* connection, const KeptState& kept, con
 
     const OwnedStatement rows = Prepare(connection, kPendingRowsInRange);
     if (!rows) return std::nullopt;
+    std::size_t readBytes = 0;
     for (const auto& [first, last] : change.ranges) {
         sqlite3_reset(rows.get());
         if (sqlite3_bind_int64(rows.get(), 1, first) != SQLITE_OK ||
@@ -415,6 +416,9 @@ std::optional<Change> ReadChange(sqlite3* connection, const KeptState& kept, con
                 continue;
             }
             change.rows.emplace_back(sqlite3_column_int64(rows.get(), 0), name);
+            // As many rows as a whole state holds: reading it whole is no dearer.
+            readBytes += change.rows.back().second.size() + kRowOverhead;
+            if (readBytes > kMaxStateBytes) return std::nullopt;
         }
     }
     return change;

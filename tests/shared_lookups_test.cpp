@@ -31,6 +31,7 @@
 #include "store/status_queries.h"
 #include "store/status_store.h"
 #include "tests/support/installed_client.h"
+#include "tests/support/test_database.h"
 #include "text/conversions.h"
 
 namespace lumbo {
@@ -50,14 +51,7 @@ public:
     ClientWriter(const ClientWriter&) = delete;
     ClientWriter& operator=(const ClientWriter&) = delete;
 
-    void Execute(const std::string& sql) {
-        char* error = nullptr;
-        if (sqlite3_exec(m_connection, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-            const std::string message = error != nullptr ? error : "?";
-            sqlite3_free(error);
-            throw std::runtime_error(message + " in: " + sql);
-        }
-    }
+    void Execute(const std::string& sql) { test::Execute(m_connection, sql); }
 
     // Another database takes the file's place, as a client restoring one does.
     void Replace(const std::string& schema, const std::vector<std::string>& statements, int pageSize = 4096) {

@@ -13,8 +13,12 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "store/read_transaction.h"
+#include "store/snapshot_pages.h"
+#include "store/store_marker.h"
 #include "store/table_pages.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/test_database.h"
 #include "text/conversions.h"
 
 namespace lumbo {
@@ -31,14 +35,7 @@ public:
 
     sqlite3* get() const { return m_connection; }
 
-    void Execute(const std::string& sql) {
-        char* error = nullptr;
-        if (sqlite3_exec(m_connection, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-            const std::string message = error != nullptr ? error : "?";
-            sqlite3_free(error);
-            throw std::runtime_error(message + " in: " + sql);
-        }
-    }
+    void Execute(const std::string& sql) { test::Execute(m_connection, sql); }
 
     // The integers of the first row.
     std::vector<std::int64_t> Row(const std::string& sql) {
@@ -203,6 +200,58 @@ TEST_F(TablePagesTest, ShapesNotReadAreUnsure) {
         }
     }
     EXPECT_FALSE(ReadDatabaseLayout(bytes, 99));
+}
+
+// In WAL mode the pages a reader sees are the main file's with the log's
+// frames up to its snapshot laid over them: the tree read that way holds the
+// reader's rows, not the main file's older ones nor a later commit's.
+TEST_F(TablePagesTest, ThroughTheWalTheTreeIsTheSnapshots) {
+    Write({1024, 0, 300});
+    Database client(Path());
+    client.Execute("pragma journal_mode = wal; pragma wal_autocheckpoint = 0");
+    // Rows in new leaves and old ones, all in the log only.
+    client.Execute("insert into file_status select local_filename || 'x', 1 from file_status where rowid % 2 = 0;"
+                   "delete from file_status where rowid % 5 = 1");
+    Database reader(Path());
+    const ReadTransaction transaction(reader.get());
+    ASSERT_TRUE(transaction);
+    const std::optional<StoreMarker> marker = ReadStoreMarker(reader.get());
+    ASSERT_TRUE(marker && marker->wal);
+    const std::vector<std::int64_t> seen = reader.Row("select count(*), max(rowid) from file_status");
+    // A commit after the reader's snapshot must not show.
+    client.Execute("insert into file_status select local_filename || 'y', 1 from file_status");
+
+    std::optional<DatabaseLayout> layout = ReadDatabaseLayout(marker->header, sizeof marker->header);
+    ASSERT_TRUE(layout);
+    layout->pageCount = static_cast<std::uint32_t>(reader.Row("pragma page_count")[0]);
+    std::optional<SnapshotPages> pages = SnapshotPages::Open(reader.get(), *layout);
+    ASSERT_TRUE(pages);
+    const WalPosition position = ReadWalPosition(marker->walSnapshot);
+    ASSERT_GT(position.maxFrame, 0u);
+    ASSERT_TRUE(pages->LayWalFrames(WalPosition{}, position));
+    EXPECT_FALSE(pages->FramePages().empty());
+    // Past the snapshot's checksum the frames are not the reader's.
+    WalPosition wrong = position;
+    wrong.checksum[0] ^= 1;
+    EXPECT_FALSE(SnapshotPages::Open(reader.get(), *layout)->LayWalFrames(WalPosition{}, wrong));
+
+    const auto root = static_cast<std::uint32_t>(
+        reader.Row("select rootpage from sqlite_master where name = 'file_status'")[0]);
+    const PageReader read = [&pages](std::uint32_t page, std::vector<unsigned char>& bytes) {
+        return pages->Read(page, bytes);
+    };
+    const std::optional<TableTree> tree = ReadTableTree(root, *layout, ParseFrom(*layout, read));
+    ASSERT_TRUE(tree);
+    std::int64_t rows = 0;
+    for (const TreePage& leaf : tree->leaves) {
+        const std::vector<std::int64_t> reported = reader.Row(
+            "select count(*) from file_status where rowid between " + std::to_string(leaf.content.firstRowid) +
+            " and " + std::to_string(leaf.content.lastRowid));
+        EXPECT_EQ(reported[0], leaf.content.cellCount) << "leaf " << leaf.page;
+        rows += leaf.content.cellCount;
+    }
+    EXPECT_EQ(rows, seen[0]);
+    EXPECT_EQ(tree->leaves.back().content.lastRowid, seen[1]);
 }
 
 // Random damage to the table's pages: the walk either gives up or gives a

@@ -140,6 +140,7 @@ struct KeptPages {
     std::uint32_t root = 0;
     sqlite3_int64 schemaVersion = 0;
     std::unordered_map<std::uint32_t, TablePage> pages;
+    std::unordered_set<std::uint32_t> overflowLeaves;  // leaves with rows continued on other pages
     bool walView = false;  // read through the WAL up to `wal`, else the main file with `hashes`
     WalPosition wal;
     std::vector<std::uint64_t> hashes;
@@ -240,6 +241,20 @@ std::optional<DatabaseLayout> LayoutOf(sqlite3* connection, const StoreMarker& m
     return layout;
 }
 
+std::unordered_map<std::uint32_t, TablePage> PagesOf(const TableTree& tree) {
+    std::unordered_map<std::uint32_t, TablePage> pages;
+    for (const auto* list : {&tree.interiors, &tree.leaves})
+        for (const TreePage& page : *list) pages.emplace(page.page, page.content);
+    return pages;
+}
+
+std::unordered_set<std::uint32_t> OverflowLeaves(const std::unordered_map<std::uint32_t, TablePage>& pages) {
+    std::unordered_set<std::uint32_t> leaves;
+    for (const auto& [page, content] : pages)
+        if (content.leaf && content.overflows) leaves.insert(page);
+    return leaves;
+}
+
 // The table's pages as this state holds them, with what tells the next
 // state's changes; `usable` stays false for any shape not understood.
 KeptPages ReadPages(sqlite3* connection, const StoreMarker& marker) {
@@ -267,8 +282,8 @@ KeptPages ReadPages(sqlite3* connection, const StoreMarker& marker) {
     };
     const std::optional<TableTree> tree = ReadTableTree(kept.root, kept.layout, ParseFrom(kept.layout, read));
     if (!tree) return kept;
-    for (const auto* list : {&tree->interiors, &tree->leaves})
-        for (const TreePage& page : *list) kept.pages.emplace(page.page, page.content);
+    kept.pages = PagesOf(*tree);
+    kept.overflowLeaves = OverflowLeaves(kept.pages);
     kept.usable = true;
     return kept;
 }
@@ -309,11 +324,15 @@ std::unique_ptr<KeptState> ReadWholeState(sqlite3* connection, const StoreMarker
 }
 
 // What changed from the kept state to this one: the row ranges to read
-// again and the table's pages as they now stand.
+// again, the status-1 rows now in them, and the table's pages as they now
+// stand: walked anew when an interior page changed, else the changed leaves.
 struct Change {
     std::vector<RowRange> ranges;
-    KeptPages pages;
-    std::vector<std::pair<sqlite3_int64, std::string>> rows;  // status-1 rows now in the ranges
+    std::vector<std::pair<sqlite3_int64, std::string>> rows;
+    std::optional<std::unordered_map<std::uint32_t, TablePage>> walked;
+    std::vector<TreePage> changedLeaves;
+    WalPosition wal;
+    std::vector<std::uint64_t> hashes;
 };
 
 bool SameFile(const StoreMarker& a, const StoreMarker& b) {
@@ -336,64 +355,88 @@ std::optional<Change> ReadChange(sqlite3* connection, const KeptState& kept, con
     if (!pages) return std::nullopt;
 
     Change change;
-    change.pages.usable = true;
-    change.pages.layout = *layout;
-    change.pages.root = before.root;
-    change.pages.schemaVersion = before.schemaVersion;
-    change.pages.walView = marker.wal;
     std::unordered_set<std::uint32_t> changed;
     if (marker.wal) {
-        change.pages.wal = ReadWalPosition(marker.walSnapshot);
-        if (std::memcmp(change.pages.wal.salts, before.wal.salts, sizeof before.wal.salts) != 0 ||
-            change.pages.wal.bigEndianChecksum != before.wal.bigEndianChecksum ||
-            !pages->LayWalFrames(before.wal, change.pages.wal))
+        change.wal = ReadWalPosition(marker.walSnapshot);
+        if (std::memcmp(change.wal.salts, before.wal.salts, sizeof before.wal.salts) != 0 ||
+            change.wal.bigEndianChecksum != before.wal.bigEndianChecksum ||
+            !pages->LayWalFrames(before.wal, change.wal))
             return std::nullopt;
         for (const std::uint32_t page : pages->FramePages()) changed.insert(page);
     } else {
         std::optional<std::vector<std::uint64_t>> hashes = pages->HashMainFile();
         if (!hashes) return std::nullopt;
-        change.pages.hashes = std::move(*hashes);
-        for (std::size_t i = 0; i < change.pages.hashes.size(); ++i)
-            if (i >= before.hashes.size() || change.pages.hashes[i] != before.hashes[i])
+        change.hashes = std::move(*hashes);
+        for (std::size_t i = 0; i < change.hashes.size(); ++i)
+            if (i >= before.hashes.size() || change.hashes[i] != before.hashes[i])
                 changed.insert(static_cast<std::uint32_t>(i + 1));
     }
 
     std::vector<unsigned char> bytes;
-    const PageParser parse = [&](std::uint32_t page) -> std::optional<TablePage> {
-        if (changed.count(page) == 0) {
-            // An unchanged page holds what it held, if it was the table's.
-            const auto known = before.pages.find(page);
-            if (known == before.pages.end()) return std::nullopt;
-            return known->second;
-        }
+    const auto readChanged = [&](std::uint32_t page) -> std::optional<TablePage> {
         if (!pages->Read(page, bytes)) return std::nullopt;
         return ParseTablePage(bytes.data(), bytes.size(), page, *layout);
     };
-    const std::optional<TableTree> tree = ReadTableTree(before.root, *layout, parse);
-    if (!tree) return std::nullopt;
-    for (const auto* list : {&tree->interiors, &tree->leaves})
-        for (const TreePage& page : *list) change.pages.pages.emplace(page.page, page.content);
-
-    // A changed page outside the table (an overflow page, say) may carry a
-    // row of a leaf that did not change: such leaves are read again.
-    bool outsideChanged = false;
-    for (const std::uint32_t page : changed)
-        if (before.pages.count(page) == 0 && change.pages.pages.count(page) == 0) outsideChanged = true;
-
     std::vector<RowRange> ranges;
     const auto addRange = [&ranges](const TablePage& leaf) {
         if (leaf.leaf && leaf.cellCount != 0) ranges.emplace_back(leaf.firstRowid, leaf.lastRowid);
     };
-    for (const TreePage& leaf : tree->leaves) {
-        const auto old = before.pages.find(leaf.page);
-        if (changed.count(leaf.page) != 0 || old == before.pages.end() || (outsideChanged && leaf.content.overflows)) {
-            addRange(leaf.content);
-            if (old != before.pages.end()) addRange(old->second);
+
+    // While no interior page changed, the table holds the same pages: only
+    // the changed leaves are read, each for its rows before and after.
+    bool interiorChanged = false;
+    bool outsideChanged = false;
+    for (const std::uint32_t page : changed) {
+        const auto known = before.pages.find(page);
+        if (known == before.pages.end()) {
+            outsideChanged = true;
+        } else if (!known->second.leaf) {
+            interiorChanged = true;
+        } else if (!interiorChanged) {
+            std::optional<TablePage> now = readChanged(page);
+            if (!now || !now->leaf) {
+                interiorChanged = true;  // a root leaf split, or damage: walk
+                continue;
+            }
+            addRange(known->second);
+            addRange(*now);
+            change.changedLeaves.push_back(TreePage{page, std::move(*now)});
         }
     }
-    for (const auto& [page, content] : before.pages) {
-        const auto now = change.pages.pages.find(page);
-        if (now == change.pages.pages.end() || !now->second.leaf) addRange(content);
+    // A changed page outside the table (an overflow page, say) may carry a
+    // row of a leaf that did not change: such leaves are read again.
+    if (!interiorChanged && outsideChanged)
+        for (const std::uint32_t leaf : before.overflowLeaves) addRange(before.pages.at(leaf));
+
+    if (interiorChanged) {
+        ranges.clear();
+        change.changedLeaves.clear();
+        const PageParser parse = [&](std::uint32_t page) -> std::optional<TablePage> {
+            if (changed.count(page) != 0) return readChanged(page);
+            // An unchanged page holds what it held, if it was the table's.
+            const auto known = before.pages.find(page);
+            if (known == before.pages.end()) return std::nullopt;
+            return known->second;
+        };
+        const std::optional<TableTree> tree = ReadTableTree(before.root, *layout, parse);
+        if (!tree) return std::nullopt;
+        change.walked = PagesOf(*tree);
+        const auto& now = *change.walked;
+        outsideChanged = false;
+        for (const std::uint32_t page : changed)
+            if (before.pages.count(page) == 0 && now.count(page) == 0) outsideChanged = true;
+        for (const TreePage& leaf : tree->leaves) {
+            const auto old = before.pages.find(leaf.page);
+            if (changed.count(leaf.page) != 0 || old == before.pages.end() ||
+                (outsideChanged && leaf.content.overflows)) {
+                addRange(leaf.content);
+                if (old != before.pages.end()) addRange(old->second);
+            }
+        }
+        for (const auto& [page, content] : before.pages) {
+            const auto still = now.find(page);
+            if (still == now.end() || !still->second.leaf) addRange(content);
+        }
     }
     change.ranges = Merged(std::move(ranges));
     if (change.ranges.size() > kMaxRangesQueried) return std::nullopt;
@@ -453,7 +496,18 @@ bool BringUpToDate(sqlite3* connection, const StoreMarker& marker) {
                 PendingFolders& folders = g_state->folders;
                 for (const auto& [first, last] : change->ranges) folders.RemoveRange(first, last);
                 for (const auto& [rowid, name] : change->rows) folders.Add(rowid, name.c_str(), folded);
-                g_state->pages = std::move(change->pages);
+                KeptPages& kept = g_state->pages;
+                if (change->walked) {
+                    kept.pages = std::move(*change->walked);
+                    kept.overflowLeaves = OverflowLeaves(kept.pages);
+                }
+                for (TreePage& leaf : change->changedLeaves) {
+                    if (leaf.content.overflows) kept.overflowLeaves.insert(leaf.page);
+                    else kept.overflowLeaves.erase(leaf.page);
+                    kept.pages[leaf.page] = std::move(leaf.content);
+                }
+                if (marker.wal) kept.wal = change->wal;
+                else kept.hashes = std::move(change->hashes);
                 g_state->marker = marker;
                 if (folders.Bytes() > kMaxStateBytes) {
                     previous = std::move(g_state);

@@ -164,7 +164,7 @@ SRWLOCK g_buildLock = SRWLOCK_INIT;
 volatile LONG g_wholeReads = 0;
 volatile LONG g_pageUpdates = 0;
 
-template <void (*Release)(PSRWLOCK)>
+template <void(WINAPI* Release)(PSRWLOCK)>
 class HeldLock {
 public:
     HeldLock(SRWLOCK& lock, bool held) : m_lock(lock), m_held(held) {}

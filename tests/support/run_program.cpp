@@ -4,6 +4,22 @@
 
 namespace lumbo::test {
 
+namespace {
+
+// The started program's exit code; closes its handles.
+int WaitForExit(PROCESS_INFORMATION& process) {
+    // Only a guard against a hang; no timing is asserted.
+    const DWORD waited = WaitForSingleObject(process.hProcess, 120000);
+    DWORD code = static_cast<DWORD>(-1);
+    if (waited == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+    else TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
+}  // namespace
+
 int RunProgram(const std::wstring& program, const std::wstring& arguments) {
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup = {};
@@ -13,14 +29,7 @@ int RunProgram(const std::wstring& program, const std::wstring& arguments) {
                         nullptr, &startup, &process)) {
         return -1;
     }
-    // Only a guard against a hang; no timing is asserted.
-    const DWORD waited = WaitForSingleObject(process.hProcess, 120000);
-    DWORD code = static_cast<DWORD>(-1);
-    if (waited == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    else TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
+    return WaitForExit(process);
 }
 
 int RunProgramCapturing(const std::wstring& program, const std::wstring& arguments, std::string& output) {
@@ -50,13 +59,7 @@ int RunProgramCapturing(const std::wstring& program, const std::wstring& argumen
     DWORD read = 0;
     while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0) output.append(buffer, read);
     CloseHandle(readEnd);
-    const DWORD waited = WaitForSingleObject(process.hProcess, 120000);
-    DWORD code = static_cast<DWORD>(-1);
-    if (waited == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    else TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
+    return WaitForExit(process);
 }
 
 }  // namespace lumbo::test

@@ -1,5 +1,6 @@
 #include "tools/doctor/checks.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "tools/doctor/module_info.h"
@@ -138,7 +139,8 @@ Findings CheckOverlaySlots() {
             position.finding += L": within the first " + std::to_wstring(kConservativeSlots);
         } else {
             JsonValue ahead = JsonValue::Array();
-            std::wstring aheadText;
+            // Grouped by product, in the order the products first appear.
+            std::vector<std::pair<std::wstring, std::wstring>> products;
             for (const OverlayEntry& entry : entries) {
                 if (entry.position >= found->position) break;
                 if (entry.ours >= 0) continue;
@@ -146,9 +148,14 @@ Findings CheckOverlaySlots() {
                               .Set("position", entry.position)
                               .Set("name", entry.name)
                               .Set("product", entry.product));
-                if (!aheadText.empty()) aheadText += L", ";
-                aheadText += std::to_wstring(entry.position) + L" " + Quoted(entry.name) + L" (" + entry.product + L")";
+                auto product = std::find_if(products.begin(), products.end(),
+                                            [&](const auto& known) { return known.first == entry.product; });
+                if (product == products.end()) product = products.insert(products.end(), {entry.product, L""});
+                product->second += (product->second.empty() ? L"" : L", ") + Quoted(entry.name);
             }
+            std::wstring aheadText;
+            for (const auto& [product, names] : products)
+                aheadText += (aheadText.empty() ? L"" : L"; ") + product + L": " + names;
             position.data.Set("ahead", std::move(ahead));
             position.verdict = within15 ? Verdict::Warn : Verdict::Fail;
             position.finding += within15 ? L": within Explorer's 15 but beyond 11, so Windows' own overlays may take "

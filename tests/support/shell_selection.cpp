@@ -71,7 +71,60 @@ private:
     std::vector<std::wstring> m_paths;
 };
 
+// No items at all.
+class EmptyItemArray : public IShellItemArray {
+public:
+    virtual ~EmptyItemArray() = default;
+
+    STDMETHODIMP BindToHandler(IBindCtx*, REFGUID, REFIID, void** out) override {
+        if (out != nullptr) *out = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetPropertyStore(GETPROPERTYSTOREFLAGS, REFIID, void** out) override {
+        if (out != nullptr) *out = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetPropertyDescriptionList(REFPROPERTYKEY, REFIID, void** out) override {
+        if (out != nullptr) *out = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetAttributes(SIATTRIBFLAGS, SFGAOF, SFGAOF* attributes) override {
+        if (attributes != nullptr) *attributes = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetCount(DWORD* count) override {
+        if (count == nullptr) return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetItemAt(DWORD, IShellItem** item) override {
+        if (item != nullptr) *item = nullptr;
+        return E_INVALIDARG;
+    }
+    STDMETHODIMP EnumItems(IEnumShellItems** items) override {
+        if (items != nullptr) *items = nullptr;
+        return E_NOTIMPL;
+    }
+};
+
 }  // namespace
+
+IShellItemArray* CreateShellItemArray(const std::vector<std::wstring>& parsingNames) {
+    ItemIds items;
+    for (const std::wstring& name : parsingNames) {
+        PIDLIST_ABSOLUTE id = nullptr;
+        if (FAILED(SHParseDisplayName(name.c_str(), nullptr, &id, 0, nullptr)))
+            throw std::runtime_error("the shell cannot parse a selected item");
+        items.ids.push_back(id);
+    }
+    std::vector<PCIDLIST_ABSOLUTE> ids(items.ids.begin(), items.ids.end());
+    IShellItemArray* array = nullptr;
+    if (FAILED(SHCreateShellItemArrayFromIDLists(static_cast<UINT>(ids.size()), ids.data(), &array)))
+        throw std::runtime_error("the shell gives no item array");
+    return array;
+}
+
+IShellItemArray* CreateEmptyShellItemArray() { return TestComObject<EmptyItemArray, IShellItemArray>::Create(); }
 
 IDataObject* CreateShellDataObject(const std::vector<std::wstring>& paths) {
     ItemIds items;

@@ -29,8 +29,8 @@ bool ReadShellItemPaths(IShellItemArray* items, std::vector<std::wstring>& selec
     if (items == nullptr) return false;
     DWORD count = 0;
     if (FAILED(items->GetCount(&count))) return false;
+    // No reserve: a count no item backs must not size an allocation.
     std::vector<std::wstring> read;
-    read.reserve(count);
     for (DWORD index = 0; index < count; ++index) {
         ComPtr<IShellItem> item;
         if (FAILED(items->GetItemAt(index, item.Out())) || !item) return false;

@@ -321,8 +321,18 @@ TEST_F(DllTest, AutomationFromTheRegisteredTypeLibrary) {
 
 class DllBehaviourTest : public DllTest {
 protected:
+    // A running client whose synchronised folder is Sync, with a file in it
+    // and one outside.
+    void PrepareMenuSelections() {
+        test::WriteFile(m_tree / L"outside.txt", "o");
+        test::WriteFile(m_tree / L"Sync\\inside.txt", "i");
+        m_syncFolder.SetTarget(m_tree / L"Sync");
+        m_client.Start();
+    }
+
     test::InstalledClient m_client;
     test::ScratchFolder m_tree;
+    test::SyncFolderKey m_syncFolder;
 };
 
 TEST_F(DllBehaviourTest, OverlaysAnswerThroughTheExports) {
@@ -371,11 +381,7 @@ TEST_F(DllBehaviourTest, OverlaysAnswerThroughTheExports) {
 }
 
 TEST_F(DllBehaviourTest, MenuAnswersThroughTheExports) {
-    test::WriteFile(m_tree / L"outside.txt", "o");
-    test::WriteFile(m_tree / L"Sync\\inside.txt", "i");
-    test::SyncFolderKey syncFolder;
-    syncFolder.SetTarget(m_tree / L"Sync");
-    m_client.Start();
+    PrepareMenuSelections();
     // This host has no bitmap of its own: one on the item comes from the DLL.
     ASSERT_EQ(FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(204), RT_BITMAP), nullptr);
 
@@ -416,7 +422,7 @@ TEST_F(DllBehaviourTest, MenuAnswersThroughTheExports) {
     // The client may store the folder for expansion.
     SetEnvironmentVariableW(L"LUMBO_TEST_TREE", m_tree.Path().c_str());
     const std::wstring expandable = L"%LUMBO_TEST_TREE%\\Sync";
-    syncFolder.SetRawTarget(REG_EXPAND_SZ, expandable.c_str(),
+    m_syncFolder.SetRawTarget(REG_EXPAND_SZ, expandable.c_str(),
                             static_cast<DWORD>((expandable.size() + 1) * sizeof(wchar_t)));
     EXPECT_EQ(init->Initialize(nullptr, outside.Get(), nullptr), S_OK);
     EXPECT_EQ(refused->Initialize(nullptr, inside.Get(), nullptr), E_INVALIDARG);
@@ -424,11 +430,7 @@ TEST_F(DllBehaviourTest, MenuAnswersThroughTheExports) {
 }
 
 TEST_F(DllBehaviourTest, ExplorerCommandAnswersThroughTheExports) {
-    test::WriteFile(m_tree / L"outside.txt", "o");
-    test::WriteFile(m_tree / L"Sync\\inside.txt", "i");
-    test::SyncFolderKey syncFolder;
-    syncFolder.SetTarget(m_tree / L"Sync");
-    m_client.Start();
+    PrepareMenuSelections();
 
     ComPtr<IExplorerCommand> command;
     ASSERT_EQ(Dll().Create(CLSID_lumboExplorerCommand, IID_IExplorerCommand, command.OutVoid()), S_OK);

@@ -24,6 +24,17 @@ struct ItemIds {
     }
 };
 
+// The shell's ids of the items it can parse, in order; throws at the first
+// it cannot.
+void ParseItems(const std::vector<std::wstring>& parsingNames, ItemIds& items) {
+    for (const std::wstring& name : parsingNames) {
+        PIDLIST_ABSOLUTE id = nullptr;
+        if (FAILED(SHParseDisplayName(name.c_str(), nullptr, &id, 0, nullptr)))
+            throw std::runtime_error("the shell cannot parse a selected item");
+        items.ids.push_back(id);
+    }
+}
+
 // The selection as Explorer's CF_HDROP lays it out: DROPFILES, then the wide
 // paths, each ended by a NUL, and a closing NUL.
 class DropFilesData : public IDataObject {
@@ -111,12 +122,7 @@ public:
 
 IShellItemArray* CreateShellItemArray(const std::vector<std::wstring>& parsingNames) {
     ItemIds items;
-    for (const std::wstring& name : parsingNames) {
-        PIDLIST_ABSOLUTE id = nullptr;
-        if (FAILED(SHParseDisplayName(name.c_str(), nullptr, &id, 0, nullptr)))
-            throw std::runtime_error("the shell cannot parse a selected item");
-        items.ids.push_back(id);
-    }
+    ParseItems(parsingNames, items);
     std::vector<PCIDLIST_ABSOLUTE> ids(items.ids.begin(), items.ids.end());
     IShellItemArray* array = nullptr;
     if (FAILED(SHCreateShellItemArrayFromIDLists(static_cast<UINT>(ids.size()), ids.data(), &array)))
@@ -128,12 +134,7 @@ IShellItemArray* CreateEmptyShellItemArray() { return TestComObject<EmptyItemArr
 
 IDataObject* CreateShellDataObject(const std::vector<std::wstring>& paths) {
     ItemIds items;
-    for (const std::wstring& path : paths) {
-        PIDLIST_ABSOLUTE id = nullptr;
-        if (FAILED(SHParseDisplayName(path.c_str(), nullptr, &id, 0, nullptr)))
-            throw std::runtime_error("the shell cannot parse a selected path");
-        items.ids.push_back(id);
-    }
+    ParseItems(paths, items);
     if (items.ids.empty()) throw std::runtime_error("an empty shell selection");
     ComPtr<IShellFolder> parent;
     PCUITEMID_CHILD first = nullptr;

@@ -5,3 +5,5 @@
 #define IDI_OVERLAY_SYNCHRONISED 206
 #define IDI_OVERLAY_PENDING 207
 #define IDI_OVERLAY_FAILED 208
+// The send command's icon in Windows 11's own context menu.
+#define IDI_SEND_COMMAND 209

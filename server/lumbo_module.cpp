@@ -5,6 +5,7 @@
 #include "server/registry_update.h"
 #include "server/server_registration.h"
 #include "shellext/context_menu.h"
+#include "shellext/explorer_command.h"
 #include "shellext/overlay_handlers.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -22,6 +23,7 @@ ClassMapEntry g_classEntries[] = {
     MakeClassMapEntry<ClumboExt1, 103>(),
     MakeClassMapEntry<ClumboExt2, 104>(),
     MakeClassMapEntry<ClumboShlExt, 105>(),
+    MakeClassMapEntry<ClumboExplorerCommand, 106>(),
 };
 
 }  // namespace

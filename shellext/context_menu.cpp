@@ -10,7 +10,6 @@
 #include "shellext/selection.h"
 #include "shellext/shell_copy.h"
 #include "shellext/web_address.h"
-#include "store/client_probe.h"
 
 namespace lumbo {
 
@@ -40,12 +39,8 @@ STDMETHODIMP ClumboShlExt::Initialize(PCIDLIST_ABSOLUTE /*pidlFolder*/, IDataObj
 }
 
 bool ClumboShlExt::RecordSelection(IDataObject* dataObject) {
-    if (!IsClientRunning()) return false;
     if (!ReadSelection(dataObject, m_pathBuffer, m_selection)) return false;
-    if (!ReadSyncFolder(m_syncFolder)) return false;
-    for (const std::wstring& path : m_selection)
-        if (IsInSyncFolder(path, m_syncFolder)) return false;
-    return true;
+    return MayOfferSend(m_selection, m_syncFolder);
 }
 
 STDMETHODIMP ClumboShlExt::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT /*idCmdLast*/,
@@ -59,7 +54,7 @@ STDMETHODIMP ClumboShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici) {
     if (pici == nullptr || (reinterpret_cast<UINT_PTR>(pici->lpVerb) >> 16) != 0) return E_INVALIDARG;
     try {
         switch (LOWORD(reinterpret_cast<UINT_PTR>(pici->lpVerb))) {
-            case kCopyToSyncFolder: return CopySelection();
+            case kCopyToSyncFolder: return SendToSyncFolder(m_selection, m_syncFolder);
             case kOpenWebAddress: return OpenClientWebAddress();
             case kEmptyClipboard: return PutEmptyClipboardText();
             default: return E_INVALIDARG;
@@ -75,17 +70,6 @@ STDMETHODIMP ClumboShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici) {
 STDMETHODIMP ClumboShlExt::GetCommandString(UINT_PTR /*idCmd*/, UINT /*uType*/, UINT* /*pReserved*/,
                                             CHAR* /*pszName*/, UINT /*cchMax*/) {
     return E_INVALIDARG;
-}
-
-HRESULT ClumboShlExt::CopySelection() const {
-    const std::wstring destination(m_syncFolder);
-    // An empty destination would be the host's current directory.
-    if (destination.empty() || m_selection.empty()) return E_INVALIDARG;
-    for (const std::wstring& path : m_selection) {
-        OutputDebugStringW(path.c_str());
-        CopyIntoFolder(path, destination);
-    }
-    return S_OK;
 }
 
 }  // namespace lumbo

@@ -50,8 +50,6 @@ public:
 private:
     // The selection and the synchronised folder, when the menu may be offered.
     bool RecordSelection(IDataObject* dataObject);
-    // Refuses (E_INVALIDARG) without a selection or a destination.
-    HRESULT CopySelection() const;
 
     wchar_t m_pathBuffer[MAX_PATH] = {};
     wchar_t m_syncFolder[MAX_PATH] = {};

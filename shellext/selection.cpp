@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include "store/client_contract.h"
+#include "store/client_probe.h"
 #include "store/registry.h"
 
 namespace lumbo {
@@ -87,6 +88,19 @@ bool IsInSyncFolder(const std::wstring& path, const wchar_t* syncFolder) {
     if (std::wstring_view(path).substr(0, folder.size()) == folder) return true;
     return path.size() + 1 == folder.size() && folder.back() == L'\\' &&
            std::wstring_view(path) == folder.substr(0, path.size());
+}
+
+bool MayOfferSend(const std::vector<std::wstring>& selection, wchar_t (&syncFolder)[MAX_PATH]) {
+    std::fill(std::begin(syncFolder), std::end(syncFolder), L'\0');
+    if (!IsClientRunning() || selection.empty()) return false;
+    if (!ReadSyncFolder(syncFolder)) return false;
+    for (const std::wstring& path : selection) {
+        if (IsInSyncFolder(path, syncFolder)) {
+            std::fill(std::begin(syncFolder), std::end(syncFolder), L'\0');
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace lumbo

@@ -29,4 +29,11 @@ bool ReadSyncFolder(wchar_t (&folder)[MAX_PATH]);
 // exactly and case-sensitively, as the client spells its own folder.
 bool IsInSyncFolder(const std::wstring& path, const wchar_t* syncFolder);
 
+// Whether the send command may be offered for `selection`: the client runs,
+// something is selected, the synchronised folder reads into `syncFolder` and
+// no selected path lies inside it or is it. Only a probe, one registry read
+// and path comparisons: nothing here waits on a disk or the network. On a
+// refusal `syncFolder` is all zero.
+bool MayOfferSend(const std::vector<std::wstring>& selection, wchar_t (&syncFolder)[MAX_PATH]);
+
 }  // namespace lumbo

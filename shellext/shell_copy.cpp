@@ -39,4 +39,13 @@ void CopyIntoFolder(const std::wstring& from, const std::wstring& to) {
     SHFileOperationW(&operation);
 }
 
+HRESULT SendToSyncFolder(const std::vector<std::wstring>& selection, const std::wstring& syncFolder) {
+    if (syncFolder.empty() || selection.empty()) return E_INVALIDARG;
+    for (const std::wstring& path : selection) {
+        OutputDebugStringW(path.c_str());
+        CopyIntoFolder(path, syncFolder);
+    }
+    return S_OK;
+}
+
 }  // namespace lumbo

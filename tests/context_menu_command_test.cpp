@@ -270,8 +270,16 @@ TEST(WebAddressTest, OnlyWellFormedHttpAndHttpsAddressesAreOpened) {
 // arguments separated by U+001F.
 std::vector<std::string> ReadRecords(const std::wstring& path) {
     std::vector<std::string> records;
-    if (!test::Exists(path)) return records;
-    const std::string bytes = test::ReadFileBytes(path);
+    // Shared for writing: a recorder may be appending right now, and one that
+    // found the file held without write sharing would lose its record.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return records;
+    std::string bytes;
+    char chunk[4096];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+    CloseHandle(file);
     for (std::size_t start = 0, end; (end = bytes.find('\0', start)) != std::string::npos; start = end + 1)
         records.push_back(bytes.substr(start, end - start));
     return records;

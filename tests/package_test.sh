@@ -38,7 +38,8 @@ package_of() { ls "$dist"/lumboExt-*-"$1".zip 2>/dev/null | head -n 1; }
 
 # The keys registration writes, and the shared ones above them that stay.
 clsids=({2B8987D5-ECE1-4918-8CCE-F694624DEF4A} {B1C1C94C-280B-48FD-9171-AE0CDF13316F}
-        {100E0AF5-A72F-4FBF-A6C6-56EE95107183} {B8C0EF9F-4AB8-4344-8533-77E89FEA96BA})
+        {100E0AF5-A72F-4FBF-A6C6-56EE95107183} {B8C0EF9F-4AB8-4344-8533-77E89FEA96BA}
+        {13F69421-9229-4C44-9BF9-DF70C7A2DAC1})
 libid='{8D1155F0-0AFC-4CFE-9675-A033706D4CA9}'
 overlays='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\ShellIconOverlayIdentifiers'
 registered_keys=(
@@ -86,7 +87,7 @@ unpack() {  # unpack PACKAGE FOLDER: its files straight into FOLDER
   scratch="$(mktemp -d)"
   python3 -m zipfile -e "$1" "$scratch"
   mkdir -p "$2"
-  cp "$scratch"/*/* "$2"/
+  cp -r "$scratch"/*/* "$2"/
   rm -rf "$scratch"
 }
 
@@ -97,11 +98,17 @@ for arch in win64 win32; do
   check "$arch: the package exists" test -f "$package" || continue
   files="$work/$arch-files"
   rm -rf "$files" && unpack "$package" "$files"
-  check "$arch: it holds the DLL, its debug file, the doctor, the two scripts and the text" \
-    eval 'diff <(cd "$files" && LC_ALL=C ls) <(printf "%s\n" INSTALL.txt install.cmd lumboDoctor.exe lumboExt.dll lumboExt.dll.debug uninstall.cmd)'
+  check "$arch: it holds the DLL, its debug file, the doctor, the two scripts, the text and win11" \
+    eval 'diff <(cd "$files" && LC_ALL=C ls) <(printf "%s\n" INSTALL.txt install.cmd lumboDoctor.exe lumboExt.dll lumboExt.dll.debug uninstall.cmd win11)'
   check "$arch: the doctor is stripped, holds no build path and is named in INSTALL.txt" \
     eval '! has_section "$files/lumboDoctor.exe" .debug_info && holds_no_build_path "$files/lumboDoctor.exe" &&
           grep -q -F lumboDoctor.exe "$files/INSTALL.txt"'
+  check "$arch: its win11 folder holds the manifest, the logos and the installer's text" \
+    eval 'diff <(cd "$files/win11" && LC_ALL=C find . -type f | LC_ALL=C sort) <(printf "%s\n" ./AppxManifest.xml ./Assets/Square150x150Logo.png ./Assets/Square44x44Logo.png ./Assets/StoreLogo.png ./README.txt)'
+  version="$(basename "$package" | sed -E 's/^lumboExt-(.*)-win(32|64)\.zip$/\1/')"
+  check "$arch: the win11 manifest agrees with the class table, the DLL, the version and its files" \
+    python3 "$source_root/tests/win11_package_check.py" "$files" "${build[$arch]}/resources/idl/lumboExt_i.c" \
+      "$version" "$([ "$arch" = win64 ] && echo x64 || echo x86)"
   check "$arch: the DLL exports its four entry points by their plain names" \
     exports_are_undecorated "$files/lumboExt.dll"
   check "$arch: the DLL is stripped and links its debug file" \
@@ -110,7 +117,8 @@ for arch in win64 win32; do
   check "$arch: neither the DLL nor its debug file holds a build path" \
     eval 'holds_no_build_path "$files/lumboExt.dll" && holds_no_build_path "$files/lumboExt.dll.debug"'
   check "$arch: the scripts and the text end their lines with CR LF" \
-    crlf_only "$files/install.cmd" "$files/uninstall.cmd" "$files/INSTALL.txt"
+    crlf_only "$files/install.cmd" "$files/uninstall.cmd" "$files/INSTALL.txt" "$files/win11/AppxManifest.xml" \
+      "$files/win11/README.txt"
 done
 
 # Each package installed into a fresh prefix of its architecture, where this

@@ -35,17 +35,21 @@ struct ClassScript {
     const char* text;
     const char* progId;
     const char* versionIndependentProgId;
-    const char* overlayIdentifier;  // null for the context-menu handler
+    const char* overlayIdentifier;  // null for the context-menu classes
+    bool menuHandlerEntries;        // the classic handler's entries under *, lnkfile and Directory
 };
 const ClassScript kClasses[] = {
     {IDR_LUMBOEXT0, "{2B8987D5-ECE1-4918-8CCE-F694624DEF4A}", "lumboExt0 Class", "lumboExt.lumboExt0.1",
-     "lumboExt.lumboExt0", ".lumboExt0"},
+     "lumboExt.lumboExt0", ".lumboExt0", false},
     {IDR_LUMBOEXT1, "{B1C1C94C-280B-48FD-9171-AE0CDF13316F}", "lumboExt1 Class", "lumboExt.lumboExt1.1",
-     "lumboExt.lumboExt1", ".lumboExt1"},
+     "lumboExt.lumboExt1", ".lumboExt1", false},
     {IDR_LUMBOEXT2, "{100E0AF5-A72F-4FBF-A6C6-56EE95107183}", "lumboExt2 Class", "lumboExt.lumboExt2.1",
-     "lumboExt.lumboExt2", ".lumboExt2"},
+     "lumboExt.lumboExt2", ".lumboExt2", false},
     {IDR_LUMBOSHLEXT, "{B8C0EF9F-4AB8-4344-8533-77E89FEA96BA}", "lumboShlExt Class", "lumboExt.lumboShlExt.1",
-     "lumboExt.lumboShlExt", nullptr},
+     "lumboExt.lumboShlExt", nullptr, true},
+    // Windows 11's menu finds this one through its package: a class only.
+    {IDR_LUMBOEXPLORERCOMMAND, "{13F69421-9229-4C44-9BF9-DF70C7A2DAC1}", "lumboExplorerCommand Class",
+     "lumboExt.lumboExplorerCommand.1", "lumboExt.lumboExplorerCommand", nullptr, false},
 };
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
@@ -95,7 +99,7 @@ std::vector<OwnedTree> OwnedTrees(const std::string& modulePath) {
         if (c.overlayIdentifier != nullptr) {
             trees.push_back({HKEY_LOCAL_MACHINE, std::wstring(kOverlayIdentifiers) + L"\\" + Wide(c.overlayIdentifier),
                              {".", ".|@" + clsid}});
-        } else {
+        } else if (c.menuHandlerEntries) {
             for (const wchar_t* root : kHandlerRoots)
                 trees.push_back({HKEY_CLASSES_ROOT, std::wstring(root) + L"\\ShellEx\\ContextMenuHandlers\\lumboExt",
                                  {".", ".|@" + clsid}});
@@ -208,7 +212,8 @@ TEST_F(RegistryScripts, ModuleAndResourceFailuresAreReportedAsTheirErrors) {
 TEST(RegistryScriptResources, AreAnsiTextWithCrLfLineEnds) {
     HMODULE dll = LoadLibraryExW(BuiltDllPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(dll, nullptr);
-    for (UINT id : {IDR_LUMBOEXT_APPID, IDR_LUMBOEXT0, IDR_LUMBOEXT1, IDR_LUMBOEXT2, IDR_LUMBOSHLEXT}) {
+    for (UINT id : {IDR_LUMBOEXT_APPID, IDR_LUMBOEXT0, IDR_LUMBOEXT1, IDR_LUMBOEXT2, IDR_LUMBOSHLEXT,
+                    IDR_LUMBOEXPLORERCOMMAND}) {
         SCOPED_TRACE(id);
         HRSRC found = FindResourceW(dll, MAKEINTRESOURCEW(id), L"REGISTRY");
         ASSERT_NE(found, nullptr);

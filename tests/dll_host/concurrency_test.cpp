@@ -298,5 +298,86 @@ TEST_F(ConcurrencyTest, AnAbsentClientIsSeenAbsentFromEveryThread) {
     EXPECT_FALSE(test::ClientEventExists()) << "a probe left the event behind";
 }
 
+TEST_F(ConcurrencyTest, ExplorerCommandStateWhileTheClientComesAndGoes) {
+    m_client.Stop();
+    test::SyncFolderKey syncFolder;
+    syncFolder.SetTarget(Path(L"Sync"));
+    test::WriteFile(Path(L"outside.txt"), "o");
+
+    // Each thread asks with its own object and its own item array, as
+    // Explorer's windows do, until told to settle; then once more for every
+    // phase the main thread sets.
+    enum Phase { kChurn, kPresent, kAbsent, kDone };
+    std::atomic<int> phase{kChurn};
+    std::atomic<int> answeredPhase[kThreads] = {};
+    std::atomic<long> calls{0};
+    std::atomic<long> failedCalls{0};
+    std::atomic<long> strangeStates{0};
+    std::atomic<long> wrongOnceSettled{0};
+    std::atomic<long> brokenApartments{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            {
+                ComPtr<IExplorerCommand> command;
+                ComPtr<IShellItemArray> items;
+                try {
+                    items = ComPtr<IShellItemArray>(test::CreateShellItemArray({Path(L"outside.txt")}));
+                } catch (...) {
+                }
+                if (FAILED(LoadedDll::Instance().Create(CLSID_lumboExplorerCommand, IID_IExplorerCommand,
+                                                        command.OutVoid())) ||
+                    !items) {
+                    ++brokenApartments;
+                    answeredPhase[t] = kDone;
+                } else {
+                    for (;;) {
+                        const int seen = phase.load();
+                        if (seen == kDone) break;
+                        EXPCMDSTATE state = 0xFFFF;
+                        const HRESULT result = command->GetState(items.Get(), seen == kChurn ? FALSE : TRUE, &state);
+                        ++calls;
+                        if (result != S_OK) ++failedCalls;
+                        else if (state != ECS_ENABLED && state != ECS_HIDDEN) ++strangeStates;
+                        else if ((seen == kPresent && state != ECS_ENABLED) || (seen == kAbsent && state != ECS_HIDDEN))
+                            ++wrongOnceSettled;
+                        if (seen != kChurn) {
+                            answeredPhase[t] = seen;
+                            while (phase.load() == seen) Sleep(1);
+                        }
+                    }
+                }
+            }
+            CoUninitialize();
+        });
+    }
+    const auto settle = [&](Phase next) {
+        phase = next;
+        for (int t = 0; t < kThreads; ++t)
+            while (answeredPhase[t].load() != next && answeredPhase[t].load() != kDone) Sleep(1);
+    };
+    // The client starts and stops under the threads' calls.
+    for (int turn = 0; turn < 40; ++turn) {
+        m_client.Start();
+        Sleep(turn % 7);
+        m_client.Stop();
+        Sleep(turn % 5);
+    }
+    m_client.Start();
+    settle(kPresent);
+    m_client.Stop();
+    settle(kAbsent);
+    phase = kDone;
+    for (std::thread& thread : threads) thread.join();
+
+    EXPECT_EQ(brokenApartments.load(), 0);
+    EXPECT_GT(calls.load(), 2L * kThreads);
+    EXPECT_EQ(failedCalls.load(), 0) << "of " << calls.load();
+    EXPECT_EQ(strangeStates.load(), 0);
+    EXPECT_EQ(wrongOnceSettled.load(), 0);
+    EXPECT_FALSE(test::ClientEventExists()) << "a probe left the event behind";
+}
+
 }  // namespace
 }  // namespace lumbo

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <shellapi.h>
+
 #include "lumboExt.h"
 #include "store/unique_handle.h"
 #include "tests/dll_host/loaded_dll.h"
@@ -30,18 +32,34 @@ struct ClassRow {
     const char* name;
     const CLSID* clsid;
     const IID* dual;
-    bool menu;  // the context-menu class, else an overlay
+    std::vector<const IID*> shell;  // its shell interfaces; the last one is asked of an aggregate
 };
 
 // The classes the DLL serves, in its table's order.
 const std::vector<ClassRow>& Classes() {
     static const std::vector<ClassRow> rows = {
-        {"ClumboExt0", &CLSID_lumboExt0, &IID_IlumboExt0, false},
-        {"ClumboExt1", &CLSID_lumboExt1, &IID_IlumboExt1, false},
-        {"ClumboExt2", &CLSID_lumboExt2, &IID_IlumboExt2, false},
-        {"ClumboShlExt", &CLSID_lumboShlExt, &IID_IlumboShlExt, true},
+        {"ClumboExt0", &CLSID_lumboExt0, &IID_IlumboExt0, {&IID_IShellIconOverlayIdentifier}},
+        {"ClumboExt1", &CLSID_lumboExt1, &IID_IlumboExt1, {&IID_IShellIconOverlayIdentifier}},
+        {"ClumboExt2", &CLSID_lumboExt2, &IID_IlumboExt2, {&IID_IShellIconOverlayIdentifier}},
+        {"ClumboShlExt", &CLSID_lumboShlExt, &IID_IlumboShlExt, {&IID_IShellExtInit, &IID_IContextMenu}},
+        {"ClumboExplorerCommand", &CLSID_lumboExplorerCommand, &IID_IlumboExplorerCommand,
+         {&IID_IObjectWithSite, &IID_IExplorerCommand}},
     };
     return rows;
+}
+
+// The shell interfaces of the other classes only.
+std::vector<const IID*> ForeignShellInterfaces(const ClassRow& row) {
+    std::vector<const IID*> foreign;
+    for (const ClassRow& other : Classes())
+        for (const IID* iid : other.shell) {
+            bool own = false;
+            for (const IID* mine : row.shell) own = own || IsEqualIID(*mine, *iid);
+            bool listed = false;
+            for (const IID* seen : foreign) listed = listed || IsEqualIID(*seen, *iid);
+            if (!own && !listed) foreign.push_back(iid);
+        }
+    return foreign;
 }
 
 std::wstring Upper(std::wstring text) {
@@ -166,13 +184,9 @@ TEST_F(DllTest, InterfaceIdentityAndTables) {
         EXPECT_EQ(dual.Get(), unknown.Get());
         EXPECT_EQ(dispatch.Get(), unknown.Get());
 
-        const std::vector<const IID*> shell =
-            row.menu ? std::vector<const IID*>{&IID_IShellExtInit, &IID_IContextMenu}
-                     : std::vector<const IID*>{&IID_IShellIconOverlayIdentifier};
-        const std::vector<const IID*> foreign =
-            row.menu ? std::vector<const IID*>{&IID_IShellIconOverlayIdentifier}
-                     : std::vector<const IID*>{&IID_IContextMenu, &IID_IShellExtInit};
-        for (const IID* iid : shell) {
+        const std::vector<const IID*> foreign = ForeignShellInterfaces(row);
+        EXPECT_FALSE(foreign.empty());
+        for (const IID* iid : row.shell) {
             ComPtr<IUnknown> part;
             ASSERT_EQ(unknown->QueryInterface(*iid, part.OutVoid()), S_OK);
             EXPECT_NE(part.Get(), unknown.Get());
@@ -199,7 +213,7 @@ TEST_F(DllTest, AggregationOnlyForIUnknownAndDelegatingToTheOuterObject) {
         ComPtr<IClassFactory> factory;
         ASSERT_EQ(Dll().GetClassObject(*row.clsid, IID_IClassFactory, factory.OutVoid()), S_OK);
         test::CountingOuter outer;
-        const IID& shellIid = row.menu ? IID_IContextMenu : IID_IShellIconOverlayIdentifier;
+        const IID& shellIid = *row.shell.back();
         void* refused = reinterpret_cast<void*>(1);
         EXPECT_EQ(factory->CreateInstance(&outer, shellIid, &refused), CLASS_E_NOAGGREGATION);
         EXPECT_EQ(refused, nullptr);
@@ -254,9 +268,10 @@ TEST_F(DllTest, AutomationFromTheRegisteredTypeLibrary) {
     ASSERT_EQ(test::RegisterLumboTypeLibrary(test::BuiltDllPath()), S_OK);
     // The library is registered under its own locale, 409; callers on other
     // systems ask with theirs. Each class loads first for another one:
-    // neutral, Chinese (PRC), the user's default, the system's default.
-    const LCID firstLocales[] = {0x0000, 0x0804, 0x0400, 0x0800};
-    static_assert(sizeof firstLocales / sizeof firstLocales[0] == 4);
+    // neutral, Chinese (PRC), the user's default, the system's default,
+    // Chinese (Hong Kong).
+    const LCID firstLocales[] = {0x0000, 0x0804, 0x0400, 0x0800, 0x0C04};
+    ASSERT_EQ(sizeof firstLocales / sizeof firstLocales[0], Classes().size());
     for (std::size_t i = 0; i < Classes().size(); ++i) {
         const ClassRow& row = Classes()[i];
         SCOPED_TRACE(row.name);
@@ -306,8 +321,18 @@ TEST_F(DllTest, AutomationFromTheRegisteredTypeLibrary) {
 
 class DllBehaviourTest : public DllTest {
 protected:
+    // A running client whose synchronised folder is Sync, with a file in it
+    // and one outside.
+    void PrepareMenuSelections() {
+        test::WriteFile(m_tree / L"outside.txt", "o");
+        test::WriteFile(m_tree / L"Sync\\inside.txt", "i");
+        m_syncFolder.SetTarget(m_tree / L"Sync");
+        m_client.Start();
+    }
+
     test::InstalledClient m_client;
     test::ScratchFolder m_tree;
+    test::SyncFolderKey m_syncFolder;
 };
 
 TEST_F(DllBehaviourTest, OverlaysAnswerThroughTheExports) {
@@ -356,11 +381,7 @@ TEST_F(DllBehaviourTest, OverlaysAnswerThroughTheExports) {
 }
 
 TEST_F(DllBehaviourTest, MenuAnswersThroughTheExports) {
-    test::WriteFile(m_tree / L"outside.txt", "o");
-    test::WriteFile(m_tree / L"Sync\\inside.txt", "i");
-    test::SyncFolderKey syncFolder;
-    syncFolder.SetTarget(m_tree / L"Sync");
-    m_client.Start();
+    PrepareMenuSelections();
     // This host has no bitmap of its own: one on the item comes from the DLL.
     ASSERT_EQ(FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(204), RT_BITMAP), nullptr);
 
@@ -401,11 +422,42 @@ TEST_F(DllBehaviourTest, MenuAnswersThroughTheExports) {
     // The client may store the folder for expansion.
     SetEnvironmentVariableW(L"LUMBO_TEST_TREE", m_tree.Path().c_str());
     const std::wstring expandable = L"%LUMBO_TEST_TREE%\\Sync";
-    syncFolder.SetRawTarget(REG_EXPAND_SZ, expandable.c_str(),
+    m_syncFolder.SetRawTarget(REG_EXPAND_SZ, expandable.c_str(),
                             static_cast<DWORD>((expandable.size() + 1) * sizeof(wchar_t)));
     EXPECT_EQ(init->Initialize(nullptr, outside.Get(), nullptr), S_OK);
     EXPECT_EQ(refused->Initialize(nullptr, inside.Get(), nullptr), E_INVALIDARG);
     SetEnvironmentVariableW(L"LUMBO_TEST_TREE", nullptr);
+}
+
+TEST_F(DllBehaviourTest, ExplorerCommandAnswersThroughTheExports) {
+    PrepareMenuSelections();
+
+    ComPtr<IExplorerCommand> command;
+    ASSERT_EQ(Dll().Create(CLSID_lumboExplorerCommand, IID_IExplorerCommand, command.OutVoid()), S_OK);
+    ComPtr<IShellItemArray> outside(test::CreateShellItemArray({m_tree / L"outside.txt"}));
+    ComPtr<IShellItemArray> inside(test::CreateShellItemArray({m_tree / L"Sync\\inside.txt"}));
+    EXPCMDSTATE state = 0xFFFF;
+    EXPECT_EQ(command->GetState(outside.Get(), FALSE, &state), S_OK);
+    EXPECT_EQ(state, static_cast<EXPCMDSTATE>(ECS_ENABLED));
+    EXPECT_EQ(command->GetState(inside.Get(), FALSE, &state), S_OK);
+    EXPECT_EQ(state, static_cast<EXPCMDSTATE>(ECS_HIDDEN));
+    EXPECT_EQ(command->Invoke(inside.Get(), nullptr), E_INVALIDARG);
+
+    // The icon is the DLL's own: its file is named, not the host's, and the
+    // location loads as an icon.
+    LPWSTR icon = nullptr;
+    ASSERT_EQ(command->GetIcon(outside.Get(), &icon), S_OK);
+    const std::wstring location = icon;
+    CoTaskMemFree(icon);
+    const std::size_t comma = location.rfind(L',');
+    ASSERT_NE(comma, std::wstring::npos);
+    EXPECT_EQ(Upper(location.substr(0, comma)), Upper(test::BuiltDllPath()));
+    HICON loaded = nullptr;
+    EXPECT_EQ(ExtractIconExW(location.substr(0, comma).c_str(), std::stoi(location.substr(comma + 1)), &loaded,
+                             nullptr, 1),
+              1u);
+    ASSERT_NE(loaded, nullptr);
+    DestroyIcon(loaded);
 }
 
 }  // namespace

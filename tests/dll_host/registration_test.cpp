@@ -1,5 +1,6 @@
 // Registration through the real registration tool, read back from the
 // prefix's registry, and the classes then created by COM as Explorer does.
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "tests/frame/type_library.h"
 #include "tests/registry_dump.h"
 #include "tests/support/run_program.h"
+#include "server/com_ptr.h"
 #include "tests/support/scratch_folder.h"
 #include "text/conversions.h"
 
@@ -40,6 +42,7 @@ const RegisteredClass kClasses[] = {
     {&CLSID_lumboExt1, L"lumboExt.lumboExt1", L".lumboExt1"},
     {&CLSID_lumboExt2, L"lumboExt.lumboExt2", L".lumboExt2"},
     {&CLSID_lumboShlExt, L"lumboExt.lumboShlExt", nullptr},
+    {&CLSID_lumboExplorerCommand, L"lumboExt.lumboExplorerCommand", nullptr},
 };
 
 constexpr wchar_t kOverlays[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellIconOverlayIdentifiers";
@@ -183,6 +186,59 @@ TEST_F(RegistrationTest, WithoutItsTypeLibraryTheTlbBesideItIsRegistered) {
     EXPECT_EQ(TypeLibFile(), tlbCopy);
     ASSERT_EQ(Regsvr32(L"/u \"" + dll + L"\""), 0);
     EXPECT_EQ(TypeLibFile(), L"");
+}
+
+// The verbs and handlers Explorer reads for files and folders: the Windows 11
+// command must add none of its own (on Windows 10 a verb there would be a
+// second menu item beside the classic one).
+std::vector<std::string> DumpShellVerbKeys() {
+    std::vector<std::string> lines;
+    for (const wchar_t* parent : {L"*", L"Directory", L"Directory\\Background", L"AllFilesystemObjects", L"Folder"}) {
+        for (const wchar_t* kind : {L"\\shell", L"\\ShellEx"}) {
+            const std::wstring path = std::wstring(parent) + kind;
+            lines.push_back("[" + WideToUtf8(path) + "]");
+            for (const std::string& line : test::DumpKeyTree(HKEY_CLASSES_ROOT, path)) lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+TEST_F(RegistrationTest, TheWindows11CommandIsAnApartmentClassAndNoVerb) {
+    const std::vector<std::string> before = DumpShellVerbKeys();
+    ASSERT_EQ(Regsvr32(L"\"" + m_dll + L"\""), 0);
+    const std::wstring classKey = L"CLSID\\" + GuidText(CLSID_lumboExplorerCommand);
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32"), m_dll);
+    wchar_t model[32] = {};
+    DWORD size = sizeof model - sizeof(wchar_t);
+    ASSERT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, (classKey + L"\\InprocServer32").c_str(), L"ThreadingModel",
+                           RRF_RT_REG_SZ, nullptr, model, &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(model, L"Apartment");
+
+    // Only the classic handler's three entries differ from before.
+    std::vector<std::string> after = DumpShellVerbKeys();
+    const std::string classic = WideToUtf8(GuidText(CLSID_lumboShlExt));
+    const std::string command = WideToUtf8(GuidText(CLSID_lumboExplorerCommand));
+    std::vector<std::string> added;
+    for (const std::string& line : after) {
+        EXPECT_EQ(line.find(command), std::string::npos) << line;
+        if (std::find(before.begin(), before.end(), line) == before.end()) added.push_back(line);
+    }
+    for (const std::string& line : added)
+        EXPECT_TRUE(line.find("lumboExt") != std::string::npos || line.find(classic) != std::string::npos) << line;
+
+    ComPtr<IExplorerCommand> created;
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    EXPECT_EQ(CoCreateInstance(CLSID_lumboExplorerCommand, nullptr, CLSCTX_INPROC_SERVER, IID_IExplorerCommand,
+                               created.OutVoid()),
+              S_OK);
+    created.Reset();
+    CoFreeUnusedLibraries();
+    CoUninitialize();
+
+    ASSERT_EQ(Regsvr32(L"/u \"" + m_dll + L"\""), 0);
+    EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, classKey));
+    EXPECT_EQ(DumpShellVerbKeys(), before);
 }
 
 }  // namespace

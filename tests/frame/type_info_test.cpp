@@ -16,7 +16,7 @@ namespace {
 
 using test::ComPtr;
 
-TEST(TypeLibrary, HoldsTheFourClassesAndTheirDualInterfaces) {
+TEST(TypeLibrary, HoldsTheFiveClassesAndTheirDualInterfaces) {
     ComPtr<ITypeLib> library;
     ASSERT_EQ(LoadTypeLibEx(test::BuiltDllPath().c_str(), REGKIND_NONE, library.Out()), S_OK);
     TLIBATTR* attributes = nullptr;
@@ -38,6 +38,8 @@ TEST(TypeLibrary, HoldsTheFourClassesAndTheirDualInterfaces) {
         {TKIND_COCLASS, L"lumboExt1", &CLSID_lumboExt1},   {TKIND_DISPATCH, L"IlumboExt1", &IID_IlumboExt1},
         {TKIND_COCLASS, L"lumboExt2", &CLSID_lumboExt2},   {TKIND_DISPATCH, L"IlumboExt2", &IID_IlumboExt2},
         {TKIND_COCLASS, L"lumboShlExt", &CLSID_lumboShlExt}, {TKIND_DISPATCH, L"IlumboShlExt", &IID_IlumboShlExt},
+        {TKIND_COCLASS, L"lumboExplorerCommand", &CLSID_lumboExplorerCommand},
+        {TKIND_DISPATCH, L"IlumboExplorerCommand", &IID_IlumboExplorerCommand},
     };
     ASSERT_EQ(library->GetTypeInfoCount(), rows.size());
     for (UINT i = 0; i < rows.size(); ++i) {
@@ -123,6 +125,8 @@ TEST(TypeLibrary, HelpStringsAreStoredInGbkAndReadAsChineseUnderCodePage936) {
         {5, L"IlumboExt2 \u63A5\u53E3", "IlumboExt2 \xBD\xD3\xBF\xDA"},
         {6, L"lumboShlExt Class", "lumboShlExt Class"},
         {7, L"IlumboShlExt \u63A5\u53E3", "IlumboShlExt \xBD\xD3\xBF\xDA"},
+        {8, L"lumboExplorerCommand Class", "lumboExplorerCommand Class"},
+        {9, L"IlumboExplorerCommand \u63A5\u53E3", "IlumboExplorerCommand \xBD\xD3\xBF\xDA"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << "type " << row.index);

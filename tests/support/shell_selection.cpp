@@ -24,6 +24,17 @@ struct ItemIds {
     }
 };
 
+// The shell's ids of the items it can parse, in order; throws at the first
+// it cannot.
+void ParseItems(const std::vector<std::wstring>& parsingNames, ItemIds& items) {
+    for (const std::wstring& name : parsingNames) {
+        PIDLIST_ABSOLUTE id = nullptr;
+        if (FAILED(SHParseDisplayName(name.c_str(), nullptr, &id, 0, nullptr)))
+            throw std::runtime_error("the shell cannot parse a selected item");
+        items.ids.push_back(id);
+    }
+}
+
 // The selection as Explorer's CF_HDROP lays it out: DROPFILES, then the wide
 // paths, each ended by a NUL, and a closing NUL.
 class DropFilesData : public IDataObject {
@@ -71,16 +82,59 @@ private:
     std::vector<std::wstring> m_paths;
 };
 
+// No items at all.
+class EmptyItemArray : public IShellItemArray {
+public:
+    virtual ~EmptyItemArray() = default;
+
+    STDMETHODIMP BindToHandler(IBindCtx*, REFGUID, REFIID, void** out) override {
+        if (out != nullptr) *out = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetPropertyStore(GETPROPERTYSTOREFLAGS, REFIID, void** out) override {
+        if (out != nullptr) *out = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetPropertyDescriptionList(REFPROPERTYKEY, REFIID, void** out) override {
+        if (out != nullptr) *out = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetAttributes(SIATTRIBFLAGS, SFGAOF, SFGAOF* attributes) override {
+        if (attributes != nullptr) *attributes = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetCount(DWORD* count) override {
+        if (count == nullptr) return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetItemAt(DWORD, IShellItem** item) override {
+        if (item != nullptr) *item = nullptr;
+        return E_INVALIDARG;
+    }
+    STDMETHODIMP EnumItems(IEnumShellItems** items) override {
+        if (items != nullptr) *items = nullptr;
+        return E_NOTIMPL;
+    }
+};
+
 }  // namespace
+
+IShellItemArray* CreateShellItemArray(const std::vector<std::wstring>& parsingNames) {
+    ItemIds items;
+    ParseItems(parsingNames, items);
+    std::vector<PCIDLIST_ABSOLUTE> ids(items.ids.begin(), items.ids.end());
+    IShellItemArray* array = nullptr;
+    if (FAILED(SHCreateShellItemArrayFromIDLists(static_cast<UINT>(ids.size()), ids.data(), &array)))
+        throw std::runtime_error("the shell gives no item array");
+    return array;
+}
+
+IShellItemArray* CreateEmptyShellItemArray() { return TestComObject<EmptyItemArray, IShellItemArray>::Create(); }
 
 IDataObject* CreateShellDataObject(const std::vector<std::wstring>& paths) {
     ItemIds items;
-    for (const std::wstring& path : paths) {
-        PIDLIST_ABSOLUTE id = nullptr;
-        if (FAILED(SHParseDisplayName(path.c_str(), nullptr, &id, 0, nullptr)))
-            throw std::runtime_error("the shell cannot parse a selected path");
-        items.ids.push_back(id);
-    }
+    ParseItems(paths, items);
     if (items.ids.empty()) throw std::runtime_error("an empty shell selection");
     ComPtr<IShellFolder> parent;
     PCUITEMID_CHILD first = nullptr;

@@ -9,6 +9,8 @@
 #include <objidl.h>
 #include <windows.h>
 
+#include <shobjidl.h>
+
 namespace lumbo::test {
 
 // The shell's own data object for existing items of one folder (the parent
@@ -19,6 +21,16 @@ IDataObject* CreateShellDataObject(const std::vector<std::wstring>& paths);
 // A data object of ours serving a real CF_HDROP (DROPFILES, wide) for any
 // paths, existing or not and from any folders; holding one reference.
 IDataObject* CreateDropFilesDataObject(const std::vector<std::wstring>& paths);
+
+// The shell's own item array for items the shell can parse (file-system
+// paths, or "::{CLSID}" namespace items), as Windows 11's context menu hands
+// it to a command; holding one reference. Throws when the shell cannot parse
+// an item or make the array.
+IShellItemArray* CreateShellItemArray(const std::vector<std::wstring>& parsingNames);
+
+// An array of no items. No shell function makes one (an item count of 0 is
+// refused, in Wine as on Windows), so this one is ours; holding one reference.
+IShellItemArray* CreateEmptyShellItemArray();
 
 // Owns the client's shell-folder key under HKLM for one test.
 class SyncFolderKey {

@@ -28,6 +28,9 @@ LUMBO_TEST_INTERFACE_ID(IShellIconOverlayIdentifier);
 LUMBO_TEST_INTERFACE_ID(IShellExtInit);
 LUMBO_TEST_INTERFACE_ID(IContextMenu);
 LUMBO_TEST_INTERFACE_ID(IDataObject);
+LUMBO_TEST_INTERFACE_ID(IShellItemArray);
+LUMBO_TEST_INTERFACE_ID(IExplorerCommand);
+LUMBO_TEST_INTERFACE_ID(IObjectWithSite);
 #undef LUMBO_TEST_INTERFACE_ID
 
 template <class T, class... Interfaces>

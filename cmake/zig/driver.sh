@@ -1,0 +1,41 @@
+#!/bin/sh
+# Runs one tool of the ARM64 Windows toolchain: zig's C and C++ compilers and
+# archiver, LLVM's windres. CMake calls it through the launchers that
+# cmake/zig-aarch64.cmake writes into the build tree.
+# usage: driver.sh ZIG TOOL ARGUMENT...
+set -eu
+zig="$1"
+tool="$2"
+shift 2
+# One cache beside zig for every tree: the paths of the runtime objects zig
+# builds there end up in the PDB, so they must not depend on the tree.
+export ZIG_GLOBAL_CACHE_DIR="$zig-cache" ZIG_LOCAL_CACHE_DIR="$zig-cache"
+case "$tool" in
+  cc | c++)
+    linked=""
+    previous=""
+    for arg; do
+      case "$arg" in
+        # zig ignores -municode and its MinGW start-up code calls only
+        # main(): such a program gets a main that hands over to wmain.
+        -municode) set -- "$@" "$(dirname "$0")/wmain_entry.cpp" ;;
+        -c | -E | -S) linked="" && break ;;
+        *.dll | *.exe) [ "$previous" = -o ] && linked="$arg" ;;
+      esac
+      previous="$arg"
+    done
+    "$zig" "$tool" -target aarch64-windows-gnu "$@"
+    # lld stamps the link time, and zig passes on no option against it.
+    [ -z "$linked" ] || python3 "$(dirname "$0")/clear_link_time.py" "$linked" ;;
+  ar | ranlib)
+    exec "$zig" "$tool" "$@" ;;
+  windres)
+    # The resource scripts include <winver.h>: zig's MinGW headers, through
+    # zig's own preprocessor.
+    exec llvm-windres-14 --target=aarch64-w64-mingw32 \
+      --preprocessor="$zig" --preprocessor-arg=cc --preprocessor-arg=-target \
+      --preprocessor-arg=aarch64-windows-gnu "$@" ;;
+  *)
+    echo "driver.sh: unknown tool $tool" >&2
+    exit 2 ;;
+esac

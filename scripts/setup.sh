@@ -20,6 +20,10 @@ packages=(
   attr
   locales
   fonts-wqy-microhei
+  # The ARM64 build: LLVM's windres, objcopy and readobj beside zig (which
+  # cmake/zig.cmake fetches); Debian's debootstrap and qemu for its suite
+  # come through scripts/arm64-root.sh.
+  llvm-14
 )
 
 missing=()

@@ -31,7 +31,7 @@ mkdir -p "$cache"
 if [ ! -x "$qemu" ]; then
   say "unpacking qemu-aarch64-static from Debian's qemu-user-static"
   scratch="$(mktemp -d "$cache/qemu.XXXXXX")"
-  (cd "$scratch" && apt-get download -q qemu-user-static >/dev/null) ||
+  (cd "$scratch" && apt-get download -q qemu-user-static >/dev/null 2>&1) ||
     { rm -rf "$scratch"; cannot "could not download qemu-user-static"; }
   dpkg-deb -x "$scratch"/qemu-user-static_*.deb "$scratch/tree"
   rm -rf "$cache/qemu-user-static"

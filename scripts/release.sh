@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Makes the release packages from a clean build of this tree: a 64-bit and a
-# 32-bit build (optimised, debug symbols apart), each zipped with its install
-# scripts and the installer's text, and SHA256SUMS for the two zips.
+# Makes the release packages from a clean build of this tree: a 64-bit, a
+# 32-bit and an ARM64 build (optimised, debug symbols apart), each zipped with
+# its install scripts and the installer's text, and SHA256SUMS for the zips.
 #
 #   bash scripts/release.sh            writes build/dist/
 #   LUMBO_RELEASE_DIR=FOLDER bash scripts/release.sh
@@ -22,12 +22,12 @@ fi
 
 dist="$out/dist"
 rm -rf "$dist" && mkdir -p "$dist"
-for arch in win64 win32; do
-  toolchain=$([ "$arch" = win64 ] && echo mingw-w64-x86_64 || echo mingw-w64-i686)
+declare -A toolchain=([win64]=mingw-w64-x86_64 [win32]=mingw-w64-i686 [arm64]=zig-aarch64)
+for arch in win64 win32 arm64; do
   tree="$out/release/$arch"
   rm -rf "$tree"  # a clean build: nothing of an earlier one may leak in
   cmake -S "$source_root" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
-        -DCMAKE_TOOLCHAIN_FILE="$source_root/cmake/$toolchain.cmake" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE="$source_root/cmake/${toolchain[$arch]}.cmake" >/dev/null
   cmake --build "$tree" --target lumbo_package | tail -n 1
   cp "$tree"/package/lumboExt-*-"$arch".zip "$dist/"
 done

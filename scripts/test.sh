@@ -27,15 +27,18 @@ else
   echo "== NOT RUN: the tests of $build32: this kernel runs no 32-bit programs, so there is no 32-bit Wine"
 fi
 
+# ARM64: built everywhere, its suite run under emulated ARM64 Wine where it can.
+bash scripts/test-arm64.sh "$build/arm64" || status=1
+
 echo "== release"
 cmake --build "$build" --target lumbo_package | tail -n 1
 cmake --build "$build32" --target lumbo_package | tail -n 1
 LUMBO_RELEASE_DIR="$build" bash scripts/release.sh || status=1
-bash tests/package_test.sh "$build/dist" "$build" "$build32" || status=1
+bash tests/package_test.sh "$build/dist" "$build" "$build32" "$build/arm64" || status=1
 
 echo "== reproducible: the clean release builds equal the test builds' packages"
 same=0
-for zip in "$build"/package/lumboExt-*.zip "$build32"/package/lumboExt-*.zip; do
+for zip in "$build"/package/lumboExt-*.zip "$build32"/package/lumboExt-*.zip "$build"/arm64/package/lumboExt-*.zip; do
   if cmp -s "$zip" "$build/dist/$(basename "$zip")"; then
     same=$((same + 1))
     echo "ok     $(basename "$zip") $(sha256sum <"$zip" | cut -c1-16)"
@@ -44,11 +47,12 @@ for zip in "$build"/package/lumboExt-*.zip "$build32"/package/lumboExt-*.zip; do
     echo "FAILED $(basename "$zip") differs from $build/dist/$(basename "$zip")"
   fi
 done
-[ "$same" -eq 2 ] || status=1
-echo "reproducible: $same passed, $((2 - same)) failed"
+[ "$same" -eq 3 ] || status=1
+echo "reproducible: $same passed, $((3 - same)) failed"
 
 # The prefixes' wineservers would otherwise linger for a minute.
 for tree in "$build" "$build32"; do
   WINEPREFIX="$(cd "$tree" && pwd)/wineprefix" timeout 30 wineserver -k 2>/dev/null || true
 done
+echo "suites: $(cat "$build/arm64/suite-status")"
 exit "$status"

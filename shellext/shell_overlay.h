@@ -12,17 +12,19 @@ namespace lumbo {
 template <class Handler>
 class ShellOverlay : public IShellIconOverlayIdentifier {
 public:
+    // STDMETHOD, as the interface declares them: its methods are nothrow,
+    // and an override may not promise less.
     // Explorer's attributes are never read: the answer depends on the path alone.
-    STDMETHODIMP IsMemberOf(LPCWSTR path, DWORD /*attributes*/) override {
+    STDMETHOD(IsMemberOf)(LPCWSTR path, DWORD /*attributes*/) override {
         return OverlayIsMemberOf(
             path, [this](const OverlayQuery& query) { return static_cast<Handler*>(this)->Decide(query); });
     }
 
-    STDMETHODIMP GetOverlayInfo(LPWSTR iconFile, int iconFileSize, int* iconIndex, DWORD* flags) override {
+    STDMETHOD(GetOverlayInfo)(LPWSTR iconFile, int iconFileSize, int* iconIndex, DWORD* flags) override {
         return OverlayInfo(iconFile, iconFileSize, iconIndex, flags, Handler::kIconIndex);
     }
 
-    STDMETHODIMP GetPriority(int* priority) override { return OverlayPriority(priority); }
+    STDMETHOD(GetPriority)(int* priority) override { return OverlayPriority(priority); }
 };
 
 }  // namespace lumbo

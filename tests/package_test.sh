@@ -6,16 +6,21 @@
 # removes what registration wrote, and the other architecture's install.cmd
 # refuses to register anything.
 #
-# usage: tests/package_test.sh DIST_FOLDER BUILD64 BUILD32
-#   BUILD64 and BUILD32 are test build trees (their wine-run, shell host and
-#   client simulator); each prefix is made anew under BUILD64/package-test.
+# usage: tests/package_test.sh DIST_FOLDER BUILD64 BUILD32 BUILDARM64
+#   The builds are test build trees (their wine-run, shell host and client
+#   simulator); each prefix is made anew under BUILD64/package-test.
 #   Where the kernel runs no 32-bit programs there is no 32-bit prefix: the
 #   32-bit package is then checked as a file and refused in the 64-bit prefix.
+#   The ARM64 package gets a prefix of the emulated ARM64 Wine where its suite
+#   ran (BUILDARM64/suite-status).
 set -uo pipefail
 
 dist="$(cd "$1" && pwd)"
-declare -A build=([win64]="$(cd "$2" && pwd)" [win32]="$(cd "$3" && pwd)")
-declare -A objdump=([win64]=x86_64-w64-mingw32-objdump [win32]=i686-w64-mingw32-objdump)
+declare -A build=([win64]="$(cd "$2" && pwd)" [win32]="$(cd "$3" && pwd)" [arm64]="$(cd "$4" && pwd)")
+declare -A objdump=([win64]=x86_64-w64-mingw32-objdump [win32]=i686-w64-mingw32-objdump [arm64]=llvm-objdump-14)
+declare -A debug_file=([win64]=lumboExt.dll.debug [win32]=lumboExt.dll.debug [arm64]=lumboExt.pdb)
+# The processor each package is for, as Windows names it.
+declare -A processor=([win64]=AMD64 [win32]=x86 [arm64]=ARM64)
 work="${build[win64]}/package-test"
 source_root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -54,6 +59,7 @@ shared_keys=('HKCR\CLSID' 'HKCR\AppID' "$overlays"
   'HKCR\*\ShellEx\ContextMenuHandlers' 'HKCR\lnkfile\ShellEx\ContextMenuHandlers'
   'HKCR\Directory\ShellEx\ContextMenuHandlers')
 
+run_script() { run cmd /c 'C:\as-processor.cmd' "${processor[$arch]}" "$1"; }
 run() { "${build[$arch]}/wine-run" "$@" 2> >(grep -v -E 'nodrv_CreateWindow|^$' >&2); }
 key_exists() { run reg query "$1" >/dev/null 2>&1; }
 all_keys_exist() { local k; for k in "$@"; do key_exists "$k" || { echo "  missing: $k"; return 1; }; done; }
@@ -72,6 +78,19 @@ exports_are_undecorated() {
       { echo "  $name is not exported under that name"; return 1; }
   done
 }
+exports_exactly_four() {
+  local names
+  names="$(llvm-readobj-14 --coff-exports "$1" | sed -n 's/^ *Name: //p' | LC_ALL=C sort | tr '\n' ' ')"
+  [ "$names" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] ||
+    { echo "  exports: $names"; return 1; }
+}
+imports_only_system_dlls() {  # no runtime DLL of a compiler (all are linked in)
+  local dlls
+  dlls="$(llvm-readobj-14 --coff-imports "$1" | sed -n 's/^ *Name: //p' | grep -i '\.dll$')"
+  ! grep -i -E 'libstdc|libgcc|libc\+\+|libunwind|winpthread|msvcp|vcruntime' <<<"$dlls" ||
+    { echo "  imports: $(tr '\n' ' ' <<<"$dlls")"; return 1; }
+}
+names_its_pdb() { llvm-readobj-14 --coff-debug-directory "$1" | grep -q -x ' *PDBFileName: lumboExt.pdb'; }
 holds_no_build_path() { ! grep -a -q -F "$source_root" "$1" && ! grep -a -q -F "${build[$arch]}" "$1"; }
 crlf_only() { local f; for f; do ! grep -q -v $'\r$' "$f" || { echo "  $f: a line without CR"; return 1; }; done; }
 has_section() { "${objdump[$arch]}" -h "$1" | grep -q -F " $2 "; }
@@ -86,21 +105,28 @@ unpack() {  # unpack PACKAGE FOLDER: its files straight into FOLDER
 }
 
 # What each package holds.
-for arch in win64 win32; do
+for arch in win64 win32 arm64; do
   package="$(package_of "$arch")"
   echo "== $(basename "${package:-lumboExt-?-$arch.zip}")"
   check "$arch: the package exists" test -f "$package" || continue
   files="$work/$arch-files"
   rm -rf "$files" && unpack "$package" "$files"
   check "$arch: it holds the DLL, its debug file, the two scripts and the text" \
-    eval 'diff <(cd "$files" && LC_ALL=C ls) <(printf "%s\n" INSTALL.txt install.cmd lumboExt.dll lumboExt.dll.debug uninstall.cmd)'
-  check "$arch: the DLL exports its four entry points by their plain names" \
-    exports_are_undecorated "$files/lumboExt.dll"
-  check "$arch: the DLL is stripped and links its debug file" \
-    eval '! has_section "$files/lumboExt.dll" .debug_info && has_section "$files/lumboExt.dll" .gnu_debuglink &&
-          has_section "$files/lumboExt.dll.debug" .debug_info'
+    eval 'diff <(cd "$files" && LC_ALL=C ls) <(printf "%s\n" INSTALL.txt install.cmd lumboExt.dll ${debug_file[$arch]} uninstall.cmd)'
+  if [ "$arch" != arm64 ]; then
+    check "$arch: the DLL exports its four entry points by their plain names" \
+      exports_are_undecorated "$files/lumboExt.dll"
+    check "$arch: the DLL is stripped and links its debug file" \
+      eval '! has_section "$files/lumboExt.dll" .debug_info && has_section "$files/lumboExt.dll" .gnu_debuglink &&
+            has_section "$files/lumboExt.dll.debug" .debug_info'
+  else
+    check "$arch: the DLL carries no DWARF and names its PDB beside it" \
+      eval '! has_section "$files/lumboExt.dll" .debug_info && names_its_pdb "$files/lumboExt.dll"'
+  fi
+  check "$arch: the DLL exports exactly its four entry points" exports_exactly_four "$files/lumboExt.dll"
+  check "$arch: the DLL imports no compiler runtime DLL" imports_only_system_dlls "$files/lumboExt.dll"
   check "$arch: neither the DLL nor its debug file holds a build path" \
-    eval 'holds_no_build_path "$files/lumboExt.dll" && holds_no_build_path "$files/lumboExt.dll.debug"'
+    eval 'holds_no_build_path "$files/lumboExt.dll" && holds_no_build_path "$files/${debug_file[$arch]}"'
   check "$arch: the scripts and the text end their lines with CR LF" \
     crlf_only "$files/install.cmd" "$files/uninstall.cmd" "$files/INSTALL.txt"
 done
@@ -113,8 +139,14 @@ if sh "$source_root/scripts/runs-32bit-programs.sh" && [ -x /usr/lib/wine/wine ]
 else
   echo "== no 32-bit prefix: this kernel runs no 32-bit programs (the win32 package is checked only as above and in the 64-bit prefix)"
 fi
+if grep -q -x "arm64 ran" "${build[arm64]}/suite-status" 2>/dev/null; then
+  prefix_archs+=(arm64)
+else
+  echo "== no ARM64 prefix: the ARM64 suite did not run here (the arm64 package is checked only as above and in the 64-bit prefix)"
+fi
+# The packages each prefix must refuse.
+declare -A others=([win64]="win32 arm64" [win32]="win64 arm64" [arm64]="win64 win32")
 for arch in "${prefix_archs[@]}"; do
-  other=$([ "$arch" = win64 ] && echo win32 || echo win64)
   package="$(package_of "$arch")"
   [ -f "$package" ] || continue
   echo "== $(basename "$package") in a fresh $arch prefix"
@@ -126,12 +158,16 @@ for arch in "${prefix_archs[@]}"; do
   rm -rf "$prefix" && mkdir -p "$work"
   run cmd /c exit
   drive_c="$prefix/drive_c"
+  # A script runs as on Windows of this package's processor. The emulated
+  # ARM64 Wine says x86, whatever the environment says, so the variable is
+  # set inside the command prompt itself.
+  printf '@set PROCESSOR_ARCHITECTURE=%%1\r\n@call "%%~2"\r\n@exit /b %%errorlevel%%\r\n' >"$drive_c/as-processor.cmd"
   unpack "$package" "$drive_c/Program Files/lumbo"
   install='C:\Program Files\lumbo'
   dll="$install\\lumboExt.dll"
 
 
-  output="$(run cmd /c "$install\\install.cmd")"
+  output="$(run_script "$install\\install.cmd")"
   code=$?
   check "$arch: install.cmd exits 0" test "$code" -eq 0
   check "$arch: install.cmd says Explorer must restart" says "$output" "after it restarts"
@@ -168,7 +204,7 @@ for arch in "${prefix_archs[@]}"; do
       eval '[ "$code" -eq 0 ] && default_value_is "HKCR\\TypeLib\\$libid\\1.0\\409\\win64" "$dll"'
   fi
 
-  output="$(run cmd /c "$install\\uninstall.cmd")"
+  output="$(run_script "$install\\uninstall.cmd")"
   code=$?
   check "$arch: uninstall.cmd exits 0" test "$code" -eq 0
   check "$arch: what registration wrote is gone" no_key_exists "${registered_keys[@]}"
@@ -178,21 +214,23 @@ for arch in "${prefix_archs[@]}"; do
   mkdir -p "$drive_c/broken"
   cp "$drive_c/Program Files/lumbo/install.cmd" "$drive_c/broken/"
   printf 'not a DLL' >"$drive_c/broken/lumboExt.dll"
-  output="$(run cmd /c 'C:\broken\install.cmd')"
+  output="$(run_script 'C:\broken\install.cmd')"
   code=$?
   check "$arch: install.cmd fails with regsvr32's code when the DLL does not load" test "$code" -eq 3
   check "$arch: install.cmd says why" says "$output" "could not register"
 
-  # The other architecture's package refuses this Windows.
-  wrong="$(package_of "$other")"
-  if [ -n "$wrong" ]; then
-    unpack "$wrong" "$drive_c/wrong"
-    output="$(run cmd /c 'C:\wrong\install.cmd')"
+  # The other architectures' packages refuse this Windows and name the one that fits.
+  for other in ${others[$arch]}; do
+    wrong="$(package_of "$other")"
+    [ -n "$wrong" ] || continue
+    rm -rf "$drive_c/wrong" && unpack "$wrong" "$drive_c/wrong"
+    output="$(run_script 'C:\wrong\install.cmd')"
     code=$?
     check "$arch: the $other package's install.cmd refuses (exit 1)" test "$code" -eq 1
-    check "$arch: it says which Windows the package is for" says "$output" "this package is for"
+    check "$arch: it says which Windows the package is for and which fits" \
+      eval 'says "$output" "this package is for" && says "$output" "-$arch.zip here"'
     check "$arch: it registers nothing" no_key_exists "HKCR\\CLSID\\${clsids[0]}" "$overlays\\.lumboExt0"
-  fi
+  done
   WINEPREFIX="$prefix" timeout 30 wineserver -k 2>/dev/null
   unset LUMBO_WINEPREFIX LUMBO_NO_PREFIX_SETUP
 done

@@ -50,9 +50,9 @@ public:
         GetUnknown()->Release();
     }
 
-    STDMETHODIMP IsMemberOf(LPCWSTR, DWORD) override { return S_OK; }
-    STDMETHODIMP GetOverlayInfo(LPWSTR, int, int*, DWORD*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetPriority(int* priority) override {
+    STDMETHOD(IsMemberOf)(LPCWSTR, DWORD) override { return S_OK; }
+    STDMETHOD(GetOverlayInfo)(LPWSTR, int, int*, DWORD*) override { return E_NOTIMPL; }
+    STDMETHOD(GetPriority)(int* priority) override {
         if (priority == nullptr) return E_POINTER;
         *priority = 42;
         return S_OK;

@@ -50,7 +50,9 @@ public:
         if (iid == IID_IUnknown) {
             *out = static_cast<IUnknown*>(static_cast<FirstInterface*>(this));
         } else {
-            ((iid == InterfaceId<Interfaces>::kIid ? (*out = static_cast<Interfaces*>(this), true) : false) || ...);
+            static_cast<void>(
+                ((iid == InterfaceId<Interfaces>::kIid ? (*out = static_cast<Interfaces*>(this), true) : false) ||
+                 ...));
         }
         if (*out == nullptr) return E_NOINTERFACE;
         AddRef();

@@ -20,7 +20,7 @@ mkdir -p "$LUMBO_WINEPREFIX/drive_c/lumbo-bench"
 # LUMBO_BENCH_DLL measures another build of the DLL with this bench.
 cp "${LUMBO_BENCH_DLL:-$build/bin/lumboExt.dll}" "$LUMBO_WINEPREFIX/drive_c/lumbo-bench/lumboExt.dll"
 
-echo "overlay bench, $(date -u +%Y-%m-%d), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(wine --version)"
+echo "overlay bench, $(date -u +%Y-%m-%d), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $("$build/wine-run" --version)"
 if [ "${1:-}" = "--concurrency" ]; then
   cp "$build/bin/client_simulator.exe" "$LUMBO_WINEPREFIX/drive_c/lumbo-bench/client_simulator.exe"
   "$build/wine-run" 'C:\windows\system32\verclsid.exe' 'C:\lumbo-bench\lumboExt.dll' 'C:\lumbo-bench' \

@@ -20,6 +20,7 @@ packages=(
   attr
   locales
   fonts-wqy-microhei
+  fonts-symbola
   # The ARM64 build: LLVM's windres, objcopy and readobj beside zig (which
   # cmake/zig.cmake fetches); Debian's debootstrap and qemu for its suite
   # come through scripts/arm64-root.sh.
@@ -47,9 +48,9 @@ else
 fi
 
 # Wine's 32-bit part, for the 32-bit build's tests, from Debian's i386 packages:
-# only where the kernel runs 32-bit programs. Elsewhere it cannot run, and
-# installing it would break 64-bit Wine too (the `wine` command then picks the
-# 32-bit loader first).
+# only where the kernel runs 32-bit programs; elsewhere it cannot run. Our
+# scripts start each architecture's loader by name, so an installed wine32
+# never changes what the 64-bit tree runs.
 if sh "$(dirname "$0")/runs-32bit-programs.sh"; then
   if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
     echo "setup: installing wine32:i386"

@@ -18,13 +18,17 @@ cmake --build "$build32"
 status=0
 echo "== the tests of $build (64-bit, in a 64-bit prefix)"
 (cd "$build" && ctest --output-on-failure --timeout 300) || status=$?
+suites="win64 ran"
 # 32-bit Wine needs a kernel that runs 32-bit programs (scripts/setup.sh then
 # installs it); without one the 32-bit build is compiled and packaged only.
-if sh scripts/runs-32bit-programs.sh && [ -x /usr/lib/wine/wine ]; then
+if ! sh scripts/runs-32bit-programs.sh; then
+  suites+=", win32 NOT RUN (this kernel runs no 32-bit programs)"
+elif [ ! -x /usr/lib/wine/wine ]; then
+  suites+=", win32 NOT RUN (no 32-bit Wine: wine32:i386 is not installed)"
+else
   echo "== the tests of $build32 (32-bit, in a 32-bit prefix)"
   (cd "$build32" && ctest --output-on-failure --timeout 300) || status=$?
-else
-  echo "== NOT RUN: the tests of $build32: this kernel runs no 32-bit programs, so there is no 32-bit Wine"
+  suites+=", win32 ran"
 fi
 
 # ARM64: built everywhere, its suite run under emulated ARM64 Wine where it can.
@@ -48,11 +52,11 @@ for zip in "$build"/package/lumboExt-*.zip "$build32"/package/lumboExt-*.zip "$b
   fi
 done
 [ "$same" -eq 3 ] || status=1
+echo "suites: $suites, $(cat "$build/arm64/suite-status")"
 echo "reproducible: $same passed, $((3 - same)) failed"
 
 # The prefixes' wineservers would otherwise linger for a minute.
 for tree in "$build" "$build32"; do
   WINEPREFIX="$(cd "$tree" && pwd)/wineprefix" timeout 30 wineserver -k 2>/dev/null || true
 done
-echo "suites: $(cat "$build/arm64/suite-status")"
 exit "$status"

@@ -65,34 +65,35 @@ bool StatusStore::ReadsWereStable() const {
 }
 
 StatusStore OpenStatusStore(const std::string& utf8Path, int busyWaitMilliseconds) {
+    // No install folder means no database; SQLite would take the empty name
+    // for a private temporary one and fail only later, on its missing tables.
+    if (utf8Path.empty()) return {};
     auto state = std::make_unique<StatusStore::State>(busyWaitMilliseconds);
     std::string openName = utf8Path;
     int flags = SQLITE_OPEN_READONLY;
 
-    if (!utf8Path.empty()) {
-        state->widePath = LongPathForm(Utf8ToWideLenient(utf8Path));
-        // Opened beside SQLite first: a missing database is never created, and
-        // one that is held open without sharing or denied fails at once
-        // instead of after SQLite's retries.
-        if (state->widePath.empty() || state->file.Open(state->widePath) != OpenOutcome::Opened) return {};
-        if (state->file.IsWalMode()) {
-            if (!state->file.LockShared(state->budget)) return {};
-            const SideFile wal = InspectSideFile(state->widePath, L"-wal");
-            if (wal.empty) {
-                // Nothing uncheckpointed exists: the main file alone is the
-                // database, and reading it needs no shared-memory index.
-                state->immutableStamp = state->file.CurrentStamp();
-                openName = ImmutableUri(utf8Path);
-                flags |= SQLITE_OPEN_URI;
-            } else if (!InspectSideFile(state->widePath, L"-shm").exists) {
-                // The WAL cannot be read without making a -shm file.
-                return {};
-            }
-        } else {
-            // A rollback-journal database: SQLite's own locks do, and a lock
-            // of ours held beside them would stall a committing writer.
-            state->file.Close();
+    state->widePath = LongPathForm(Utf8ToWideLenient(utf8Path));
+    // Opened beside SQLite first: a missing database is never created, and
+    // one that is held open without sharing or denied fails at once
+    // instead of after SQLite's retries.
+    if (state->widePath.empty() || state->file.Open(state->widePath) != OpenOutcome::Opened) return {};
+    if (state->file.IsWalMode()) {
+        if (!state->file.LockShared(state->budget)) return {};
+        const SideFile wal = InspectSideFile(state->widePath, L"-wal");
+        if (wal.empty) {
+            // Nothing uncheckpointed exists: the main file alone is the
+            // database, and reading it needs no shared-memory index.
+            state->immutableStamp = state->file.CurrentStamp();
+            openName = ImmutableUri(utf8Path);
+            flags |= SQLITE_OPEN_URI;
+        } else if (!InspectSideFile(state->widePath, L"-shm").exists) {
+            // The WAL cannot be read without making a -shm file.
+            return {};
         }
+    } else {
+        // A rollback-journal database: SQLite's own locks do, and a lock
+        // of ours held beside them would stall a committing writer.
+        state->file.Close();
     }
 
     const int result = sqlite3_open_v2(openName.c_str(), &state->connection, flags, kLongPathVfs);

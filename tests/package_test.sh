@@ -61,11 +61,16 @@ shared_keys=('HKCR\CLSID' 'HKCR\AppID' "$overlays"
 
 run_script() { run cmd /c 'C:\as-processor.cmd' "${processor[$arch]}" "$1"; }
 run() { "${build[$arch]}/wine-run" "$@" 2> >(grep -v -E 'nodrv_CreateWindow|^$' >&2); }
-key_exists() { run reg query "$1" >/dev/null 2>&1; }
+# The registry view each package's installer writes to: the native 64-bit one
+# on 64-bit Windows, the only one on 32-bit Windows. Named outright, so that a
+# reg.exe of the other architecture cannot read the other view.
+declare -A registry_view=([win64]=/reg:64 [win32]=/reg:32 [arm64]=/reg:64)
+reg_query() { run reg query "$@" "${registry_view[$arch]}"; }
+key_exists() { reg_query "$1" >/dev/null 2>&1; }
 all_keys_exist() { local k; for k in "$@"; do key_exists "$k" || { echo "  missing: $k"; return 1; }; done; }
 no_key_exists() { local k; for k in "$@"; do ! key_exists "$k" || { echo "  still there: $k"; return 1; }; done; }
 default_value_is() {  # KEY TEXT: the key's default value is exactly TEXT
-  run reg query "$1" /ve 2>/dev/null | tr -d '\r' | grep -q -F -x "    (Default)    REG_SZ    $2"
+  reg_query "$1" /ve 2>/dev/null | tr -d '\r' | grep -q -F -x "    (Default)    REG_SZ    $2"
 }
 says() { grep -q -F -- "$2" <<<"$1" || { echo "  expected \"$2\" in:"; sed 's/^/  | /' <<<"$1"; return 1; }; }
 badge_is() { grep -q -E "^ +$(sed 's/[.\\]/\\&/g' <<<"$1") +$2\$" <<<"$listing" || { echo "  $1: not $2"; return 1; }; }

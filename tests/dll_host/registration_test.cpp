@@ -84,7 +84,7 @@ std::wstring DefaultValue(HKEY root, const std::wstring& path) {
 }
 
 std::wstring TypeLibFile() {
-    return DefaultValue(HKEY_CLASSES_ROOT, L"TypeLib\\" + GuidText(LIBID_lumboExtLib) + L"\\1.0\\409\\win64");
+    return DefaultValue(HKEY_CLASSES_ROOT, L"TypeLib\\" + GuidText(LIBID_lumboExtLib) + L"\\1.0\\409\\" + test::kBuiltSysKindKey);
 }
 
 class RegistrationTest : public ::testing::Test {

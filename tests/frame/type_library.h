@@ -14,6 +14,8 @@ namespace lumbo::test {
 
 // The library is built for the DLL's own architecture.
 inline constexpr SYSKIND kBuiltSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+// The key under TypeLib\{LIBID}\1.0\409 that RegisterTypeLib writes for it.
+inline constexpr const wchar_t* kBuiltSysKindKey = kBuiltSysKind == SYS_WIN64 ? L"win64" : L"win32";
 
 // RegisterTypeLib on the DLL's TYPELIB resource; S_OK or the failure.
 HRESULT RegisterLumboTypeLibrary(const std::wstring& dllPath);

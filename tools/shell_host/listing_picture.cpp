@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include <shellapi.h>
+#include <usp10.h>
 
 #include "store/unique_handle.h"
 
@@ -57,6 +59,85 @@ bool WriteBmp(const std::wstring& path, const void* pixels, int width, int heigh
     return std::fclose(out) == 0 && ok;
 }
 
+// Faces tried in turn for each letter of a text, so that a name mixing Latin,
+// Chinese and emoji draws every letter from a face that has it.
+class FontChain {
+public:
+    FontChain(HDC dc, std::initializer_list<const wchar_t*> faces) : m_dc(dc) {
+        for (const wchar_t* face : faces) {
+            HFONT font = CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, face);
+            if (font != nullptr) m_fonts.emplace_back(font);
+        }
+    }
+
+    HFONT Primary() const { return m_fonts.empty() ? nullptr : m_fonts.front().Get(); }
+
+    // Draws the text from (x, y) run by run, each in the first face that has
+    // all of the run's units.
+    void Draw(int x, int y, const std::wstring& text) const {
+        std::size_t start = 0;
+        while (start < text.size()) {
+            const HFONT font = FontFor(text.substr(start, LetterLength(text, start)));
+            std::size_t end = start + LetterLength(text, start);
+            while (end < text.size() && FontFor(text.substr(end, LetterLength(text, end))) == font)
+                end += LetterLength(text, end);
+            SelectObject(m_dc, font);
+            x += DrawRun(x, y, text.c_str() + start, static_cast<int>(end - start));
+            start = end;
+        }
+    }
+
+private:
+    // Draws the units in the selected face and gives their width. GDI's text
+    // calls take each unit of a surrogate pair for a letter of its own (two
+    // boxes for an emoji); the script processor maps whole letters to glyphs.
+    int DrawRun(int x, int y, const wchar_t* units, int count) const {
+        SCRIPT_CACHE cache = nullptr;
+        SCRIPT_ANALYSIS analysis = {};
+        std::vector<WORD> glyphs(static_cast<std::size_t>(count) * 2 + 16);
+        std::vector<WORD> clusters(static_cast<std::size_t>(count));
+        std::vector<SCRIPT_VISATTR> attributes(glyphs.size());
+        int glyphCount = 0;
+        SIZE extent = {};
+        if (SUCCEEDED(ScriptShape(m_dc, &cache, units, count, static_cast<int>(glyphs.size()), &analysis,
+                                  glyphs.data(), clusters.data(), attributes.data(), &glyphCount))) {
+            ExtTextOutW(m_dc, x, y, ETO_GLYPH_INDEX, nullptr, reinterpret_cast<const wchar_t*>(glyphs.data()),
+                        static_cast<UINT>(glyphCount), nullptr);
+            GetTextExtentPointI(m_dc, glyphs.data(), glyphCount, &extent);
+        } else {
+            TextOutW(m_dc, x, y, units, count);
+            GetTextExtentPoint32W(m_dc, units, count, &extent);
+        }
+        ScriptFreeCache(&cache);
+        return extent.cx;
+    }
+
+    // The units of the letter at `at`: a surrogate pair stays whole.
+    static std::size_t LetterLength(const std::wstring& text, std::size_t at) {
+        return IS_HIGH_SURROGATE(text[at]) && at + 1 < text.size() && IS_LOW_SURROGATE(text[at + 1]) ? 2 : 1;
+    }
+
+    // The first face whose glyph indices mark none of the letter's units as
+    // missing; a letter beyond the basic plane (GDI looks units up one by
+    // one) goes to the last face, the emoji one.
+    HFONT FontFor(const std::wstring& letter) const {
+        if (m_fonts.empty()) return nullptr;
+        if (letter.size() == 2) return m_fonts.back().Get();
+        for (const UniqueGdiObject<HFONT>& font : m_fonts) {
+            SelectObject(m_dc, font.Get());
+            WORD glyph = 0;
+            if (GetGlyphIndicesW(m_dc, letter.c_str(), 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR &&
+                glyph != 0xFFFF)
+                return font.Get();
+        }
+        return m_fonts.front().Get();
+    }
+
+    HDC m_dc;
+    std::vector<UniqueGdiObject<HFONT>> m_fonts;
+};
+
 }  // namespace
 
 bool WriteListingPicture(const std::wstring& bmpPath, const std::wstring& title,
@@ -79,29 +160,14 @@ bool WriteListingPicture(const std::wstring& bmpPath, const std::wstring& title,
     const RECT all = {0, 0, kWidth, height};
     const UniqueGdiObject<HBRUSH> background(CreateSolidBrush(RGB(255, 255, 255)));
     FillRect(dc, &all, background.Get());
-    const UniqueGdiObject<HFONT> font(CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                                            DEFAULT_PITCH, L"Tahoma"));
-    // Tahoma has no Chinese letters; names it cannot draw use a face that
-    // has them (WenQuanYi under Wine, installed by the set-up script).
-    const UniqueGdiObject<HFONT> wideFont(CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                                                DEFAULT_PITCH, L"WenQuanYi Micro Hei"));
-    const HGDIOBJ previousFont = SelectObject(dc, font.Get());
-    const auto fontFor = [&](const std::wstring& text) -> HFONT {
-        SelectObject(dc, font.Get());
-        std::vector<WORD> glyphs(text.size());
-        if (GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(),
-                             GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR)
-            return font.Get();
-        for (const WORD glyph : glyphs) {
-            if (glyph == 0xFFFF && wideFont.Get() != nullptr) return wideFont.Get();
-        }
-        return font.Get();
-    };
+    // Tahoma has no Chinese letters and no emoji; each run of a name is drawn
+    // in the first face that has its letters: WenQuanYi, then Symbola (both
+    // installed by the set-up script; Wine draws no colour emoji faces).
+    const FontChain fonts(dc, {L"Tahoma", L"WenQuanYi Micro Hei", L"Symbola"});
+    const HGDIOBJ previousFont = SelectObject(dc, fonts.Primary());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
-    TextOutW(dc, 12, 12, title.c_str(), static_cast<int>(title.size()));
+    fonts.Draw(12, 12, title);
 
     int y = kRowHeight + 4;
     for (const ListedItem& item : items) {
@@ -125,8 +191,7 @@ bool WriteListingPicture(const std::wstring& bmpPath, const std::wstring& title,
             }
             label += L")";
         }
-        SelectObject(dc, fontFor(label));
-        TextOutW(dc, x + kIconSize + 10, y + 8, label.c_str(), static_cast<int>(label.size()));
+        fonts.Draw(x + kIconSize + 10, y + 8, label);
         y += kRowHeight;
     }
     GdiFlush();

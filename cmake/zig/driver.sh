@@ -30,11 +30,10 @@ case "$tool" in
   ar | ranlib)
     exec "$zig" "$tool" "$@" ;;
   windres)
-    # The resource scripts include <winver.h>: zig's MinGW headers, through
-    # zig's own preprocessor.
-    exec llvm-windres-14 --target=aarch64-w64-mingw32 \
-      --preprocessor="$zig" --preprocessor-arg=cc --preprocessor-arg=-target \
-      --preprocessor-arg=aarch64-windows-gnu "$@" ;;
+    # The resource scripts include <winver.h>: preprocessed by zig (with its
+    # MinGW headers), through the "clang" that llvm-windres looks for.
+    LUMBO_ZIG="$zig" PATH="$(dirname "$0")/windres-clang:$PATH" \
+      exec llvm-windres-14 --target=aarch64-w64-mingw32 "$@" ;;
   *)
     echo "driver.sh: unknown tool $tool" >&2
     exit 2 ;;

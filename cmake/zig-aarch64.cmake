@@ -37,6 +37,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
+# clang writes each compiler command line (with the tree's folders) into the
+# CodeView information by default: the PDB must not depend on the tree.
+set(CMAKE_C_FLAGS_INIT "-gno-codeview-command-line")
+set(CMAKE_CXX_FLAGS_INIT "-gno-codeview-command-line")
 # The linker's debug information is a PDB beside each output, not DWARF.
 set(LUMBO_DEBUG_FORMAT pdb)
 set(LUMBO_ZIG_TOOLCHAIN ON)

@@ -24,9 +24,19 @@ case "$tool" in
       esac
       previous="$arg"
     done
-    "$zig" "$tool" -target aarch64-windows-gnu "$@"
+    if [ -z "$linked" ]; then
+      exec "$zig" "$tool" -target aarch64-windows-gnu "$@"
+    fi
+    # lld writes the paths of the objects into the PDB made absolute from
+    # $PWD: every tree links from one folder name, a link to the tree, in
+    # turns, so the PDB (and its identity in the DLL) do not depend on where
+    # the tree lies.
+    alias="$zig-link"
+    flock "$alias.lock" sh -c '
+      tree="$PWD" alias="$1" && shift && ln -sfn "$tree" "$alias" && cd "$alias" && PWD="$alias" exec "$@"
+    ' sh "$alias" "$zig" "$tool" -target aarch64-windows-gnu "$@"
     # lld stamps the link time, and zig passes on no option against it.
-    [ -z "$linked" ] || python3 "$(dirname "$0")/clear_link_time.py" "$linked" ;;
+    python3 "$(dirname "$0")/clear_link_time.py" "$linked" ;;
   ar | ranlib)
     exec "$zig" "$tool" "$@" ;;
   windres)

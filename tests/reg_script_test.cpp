@@ -295,7 +295,7 @@ TEST_F(RegScript, AFailingRootBlockIsRolledBackEarlierBlocksStay) {
          HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER),
          {".", "first", "first|@=SZ:1\\0"}},
         {"a later entry fails to create a lasting key under a volatile one",
-         [this] { RegCloseKey(CreateScratchKey(L"volatile", REG_OPTION_VOLATILE)); },
+         [] { RegCloseKey(CreateScratchKey(L"volatile", REG_OPTION_VOLATILE)); },
          InScratch(L"made = s 'x' { val v = b '01' deep { } } NoRemove volatile { lasting }"),
          HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE),
          {".", "volatile"}},

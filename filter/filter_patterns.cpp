@@ -54,4 +54,37 @@ bool CFilterPatterns::MatchAny(std::wstring name) const {
 
 std::size_t CFilterPatterns::Count() const { return m_compiled->patterns.size(); }
 
+std::vector<FilterLineError> FindFilterLineErrors(const std::string& fileText, std::size_t& lineCount) {
+    // ReadFileText gives each piece fgets read, then a line feed: a piece
+    // holds its own line feed when it ended a line of the file, and it is
+    // 1023 bytes long when a longer line goes on in the next piece. The
+    // non-empty pieces are the patterns, in the order CFilterPatterns
+    // compiles them; counting the file's lines along the way names them.
+    constexpr std::size_t kPieceBytes = 1023;
+    const UINT codePage = ConversionCodePage();
+    std::vector<FilterLineError> errors;
+    lineCount = 0;
+    std::size_t fileLine = 1;
+    for (std::size_t at = 0; at < fileText.size();) {
+        std::size_t end = fileText.find('\n', at);
+        if (end == std::string::npos) end = fileText.size();
+        const std::string piece = fileText.substr(at, end - at);
+        const std::size_t lineOfPiece = fileLine;
+        at = end + 1;
+        if (piece.size() != kPieceBytes) {
+            // Its own line feed, then the one ReadFileText added.
+            if (at < fileText.size() && fileText[at] == '\n') ++at;
+            ++fileLine;
+        }
+        if (piece.empty()) continue;
+        ++lineCount;
+        try {
+            const FilterRegex compiled(CodePageToWide(piece, codePage), boost::regex_constants::normal);
+        } catch (const boost::regex_error& error) {
+            errors.push_back({lineOfPiece, piece, error.what()});
+        }
+    }
+    return errors;
+}
+
 }  // namespace lumbo

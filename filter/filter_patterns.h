@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace lumbo {
 
@@ -30,5 +31,17 @@ private:
     struct Compiled;
     std::unique_ptr<Compiled> m_compiled;
 };
+
+// A line of the filter file that is no valid expression, and so never applies.
+struct FilterLineError {
+    std::size_t lineNumber;  // the file's line, counted from 1
+    std::string line;        // its bytes, as the client wrote them
+    std::string message;     // the regex library's words
+};
+
+// The lines of `fileText` (as ReadFileText gives it) that CFilterPatterns
+// skips, compiled under the same code page and traits. `lineCount` receives
+// the number of non-empty lines.
+std::vector<FilterLineError> FindFilterLineErrors(const std::string& fileText, std::size_t& lineCount);
 
 }  // namespace lumbo

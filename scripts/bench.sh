@@ -5,6 +5,8 @@
 #     (--large: 1,000,000 rows without the status index only, then the filter table)
 #   bash scripts/bench.sh --concurrency [SECONDS]   eight threads against a
 #                                                   churning writer, per journal mode
+#   bash scripts/bench.sh --sync [ROLLBACK_SECONDS [WAL_SECONDS [ROWS]]]
+#     a 200-item folder listed while a writer commits 2, 10 and 50 times a second
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,6 +23,7 @@ mkdir -p "$LUMBO_WINEPREFIX/drive_c/lumbo-bench"
 cp "${LUMBO_BENCH_DLL:-$build/bin/lumboExt.dll}" "$LUMBO_WINEPREFIX/drive_c/lumbo-bench/lumboExt.dll"
 
 echo "overlay bench, $(date -u +%Y-%m-%d), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $("$build/wine-run" --version)"
+echo "load: $(uptime)"
 if [ "${1:-}" = "--concurrency" ]; then
   cp "$build/bin/client_simulator.exe" "$LUMBO_WINEPREFIX/drive_c/lumbo-bench/client_simulator.exe"
   "$build/wine-run" 'C:\windows\system32\verclsid.exe' 'C:\lumbo-bench\lumboExt.dll' 'C:\lumbo-bench' \

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Shows lumboExt.dll at work, under Wine, beside a simulated lumbo client:
 # registers the DLL with the real regsvr32, lists a sample synchronised folder
-# with the badges the registered handlers give, explains three of them, sends
-# an outside file in through the context menu (a real shell copy), lets the
-# client mark it synchronised, lists again, draws the listing, unregisters.
+# with the badges the registered handlers give, explains three of them, runs
+# the doctor, sends an outside file in through the context menu (a real shell
+# copy), lets the client mark it synchronised, lists again, draws the
+# listing, unregisters.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -65,6 +66,12 @@ echo "== why? (from the trace the DLL writes to the debugger)"
 for item in 'new notes.txt' 'secret.txt' '隱藏筆記.txt' 'Work' '.git\config'; do
   run "$host" diagnose "$sync\\$item" | grep -v '^      |'
 done
+
+echo
+echo "== the doctor: what support staff run when badges are missing"
+started=$(date +%s%N)
+run "$build/bin/lumboDoctor.exe" "$sync\\new notes.txt" || echo "(the doctor found a fault: exit code $?)"
+echo "(the doctor took $(( ($(date +%s%N) - started) / 1000000 )) ms, Wine's start included)"
 
 echo
 echo "== the context menu of $outside"

@@ -188,24 +188,41 @@ std::optional<std::wstring> OpenableWebAddress(std::wstring_view target) {
     return opened;
 }
 
-HRESULT OpenClientWebAddress() {
+ClientWebAddress ResolveClientWebAddress() {
+    ClientWebAddress resolved;
     const std::wstring installPath = ReadInstallPath();
-    if (installPath.empty()) return S_OK;
-    const std::wstring configPath = installPath + kConfigFileSuffix;
-    if (configPath.size() >= kPathUnits) return S_OK;
+    if (installPath.empty()) return resolved;
+    resolved.configPath = installPath + kConfigFileSuffix;
+    resolved.outcome = WebAddressOutcome::PathUnusable;
+    if (resolved.configPath.size() >= kPathUnits) return resolved;
     char ansiPath[kPathUnits] = {};
-    if (WideToAnsiBuf(configPath.c_str(), ansiPath, static_cast<int>(sizeof ansiPath)) == 0) return S_OK;
+    if (WideToAnsiBuf(resolved.configPath.c_str(), ansiPath, static_cast<int>(sizeof ansiPath)) == 0)
+        return resolved;
 
+    resolved.outcome = WebAddressOutcome::NoFile;
     const std::optional<std::string> text = ReadConfigText(ansiPath);
-    if (!text) return S_OK;
+    if (!text) return resolved;
+    resolved.outcome = WebAddressOutcome::NoAddressLine;
     const std::optional<std::string> address = FindWebAddress(*text);
-    if (!address) return S_OK;
+    if (!address) return resolved;
+    resolved.address = *address;
 
+    resolved.outcome = WebAddressOutcome::NotOpenable;
     const std::optional<std::wstring> target = OpenableWebAddress(AnsiToWide(WebTarget(*address)));
+    if (!target) return resolved;
     // Too long for the client's own buffer, as converted or once encoded:
     // refused rather than cut.
-    if (!target || target->size() >= kTargetUnits) return S_OK;
-    ShellExecuteW(nullptr, L"open", target->c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    resolved.outcome = WebAddressOutcome::TooLong;
+    if (target->size() >= kTargetUnits) return resolved;
+    resolved.outcome = WebAddressOutcome::Opens;
+    resolved.target = *target;
+    return resolved;
+}
+
+HRESULT OpenClientWebAddress() {
+    const ClientWebAddress resolved = ResolveClientWebAddress();
+    if (resolved.outcome == WebAddressOutcome::Opens)
+        ShellExecuteW(nullptr, L"open", resolved.target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     return S_OK;
 }
 

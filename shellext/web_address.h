@@ -29,6 +29,28 @@ std::string WebTarget(const std::string& address);
 // line and nothing of it can pass for an option.
 std::optional<std::wstring> OpenableWebAddress(std::wstring_view target);
 
+// Where reading the client's web address ends: what the menu's command would
+// open, or why it opens nothing.
+enum class WebAddressOutcome {
+    NoInstallFolder,   // no install-folder value the DLL accepts
+    PathUnusable,      // the configuration file's path is too long or not ANSI text
+    NoFile,            // the configuration file does not open
+    NoAddressLine,     // no "weba" line with three words
+    NotOpenable,       // the address is not a well-formed http or https address
+    TooLong,           // encoded, it does not fit the client's buffer
+    Opens,
+};
+struct ClientWebAddress {
+    WebAddressOutcome outcome = WebAddressOutcome::NoInstallFolder;
+    std::wstring configPath;
+    std::string address;  // the third word of the "weba" line, as read
+    std::wstring target;  // what "open" is given, when it Opens
+};
+
+// Reads the configuration file and decides as the menu's command does. Raises
+// ConversionError when the target is not text of the ANSI code page.
+ClientWebAddress ResolveClientWebAddress();
+
 // Opens the client's web address in the default browser. S_OK also when there
 // is nothing to open (no install folder, no file, no address, not a web
 // address). Raises ConversionError when the target is not text of the ANSI

@@ -16,6 +16,11 @@ struct SnapshotFree {
     void operator()(sqlite3_snapshot* snapshot) const { sqlite3_snapshot_free(snapshot); }
 };
 
+bool IsImmutable(sqlite3* connection) {
+    const char* name = sqlite3_db_filename(connection, "main");
+    return name != nullptr && sqlite3_uri_boolean(name, "immutable", 0) != 0;
+}
+
 }  // namespace
 
 bool StoreMarker::operator==(const StoreMarker& other) const {
@@ -32,7 +37,7 @@ bool StoreMarker::IsUtf8() const {
            header[kEncodingOffset + 3] == 1;
 }
 
-std::optional<StoreMarker> ReadStoreMarker(sqlite3* connection) {
+std::optional<StoreMarker> ReadStoreMarker(sqlite3* connection, bool closedWalAllowed) {
     if (sqlite3_get_autocommit(connection) != 0) return std::nullopt;
 
     // SQLite's own handle: a path opened again could already name another file.
@@ -63,7 +68,7 @@ std::optional<StoreMarker> ReadStoreMarker(sqlite3* connection) {
         static_assert(sizeof snapshot->hidden == sizeof marker.walSnapshot, "a WAL snapshot is 48 bytes");
         std::memcpy(marker.walSnapshot, snapshot->hidden, sizeof marker.walSnapshot);
         marker.wal = true;
-    } else {
+    } else if (!(closedWalAllowed && IsImmutable(connection))) {
         for (const int offset : kJournalModeOffsets)
             // A WAL database whose snapshot cannot be taken has no marker.
             if (marker.header[offset] == 2) return std::nullopt;

@@ -35,7 +35,12 @@ struct StoreMarker {
 };
 
 // Nothing when the connection holds no read transaction on a database file,
-// or the marker cannot be read whole.
-std::optional<StoreMarker> ReadStoreMarker(sqlite3* connection);
+// or the marker cannot be read whole. A WAL-mode database read from its main
+// file alone (`immutable`, the client closed) has no snapshot; it is named by
+// the file's identity, size, last write and header only when
+// `closedWalAllowed`: such a read takes no lock, so a caller that keeps
+// anything under that name must read the marker again after its reads and
+// keep nothing when the two differ.
+std::optional<StoreMarker> ReadStoreMarker(sqlite3* connection, bool closedWalAllowed = false);
 
 }  // namespace lumbo

@@ -116,8 +116,11 @@ for arch in win64 win32 arm64; do
   check "$arch: the package exists" test -f "$package" || continue
   files="$work/$arch-files"
   rm -rf "$files" && unpack "$package" "$files"
-  check "$arch: it holds the DLL, its debug file, the two scripts and the text" \
-    eval 'diff <(cd "$files" && LC_ALL=C ls) <(printf "%s\n" INSTALL.txt install.cmd lumboExt.dll ${debug_file[$arch]} uninstall.cmd)'
+  check "$arch: it holds the DLL, its debug file, the doctor, the two scripts and the text" \
+    eval 'diff <(cd "$files" && LC_ALL=C ls) <(printf "%s\n" INSTALL.txt install.cmd lumboDoctor.exe lumboExt.dll ${debug_file[$arch]} uninstall.cmd)'
+  check "$arch: the doctor is stripped, holds no build path and is named in INSTALL.txt" \
+    eval '! has_section "$files/lumboDoctor.exe" .debug_info && holds_no_build_path "$files/lumboDoctor.exe" &&
+          grep -q -F lumboDoctor.exe "$files/INSTALL.txt"'
   if [ "$arch" != arm64 ]; then
     check "$arch: the DLL exports its four entry points by their plain names" \
       exports_are_undecorated "$files/lumboExt.dll"
@@ -193,6 +196,9 @@ for arch in "${prefix_archs[@]}"; do
   exec 3>"$fifo"
   for _ in $(seq 150); do grep -q '^ready' "$work/$arch-simulator.out" 2>/dev/null && break; sleep 0.2; done
   listing="$(run 'C:\windows\system32\verclsid.exe' tree 'C:\lumbo-sync' | tr -d '\r')"
+  # The support tool, run from the installed package on this healthy machine.
+  doctor="$(run "$install\\lumboDoctor.exe" | tr -d '\r')"
+  doctor_code=$?
   echo quit >&3
   exec 3>&-
   wait "$simulator"
@@ -200,6 +206,9 @@ for arch in "${prefix_archs[@]}"; do
     badge_is synchronised.txt synchronised && badge_is uploading.txt pending &&
     badge_is broken.pdf failed && badge_is "Work\\" pending && badge_is secret.txt none &&
     badge_is "new notes.txt" pending' || sed 's/^/  | /' <<<"$listing"
+  check "$arch: the installed doctor finds nothing failed (exit 0)" eval '[ "$doctor_code" -eq 0 ] &&
+    ! grep -q "^FAIL" <<<"$doctor" && grep -q "^ok   registration.dll: .* the doctor.s own version" <<<"$doctor"' ||
+    sed 's/^/  | /' <<<"$doctor"
 
   if [ "$arch" = win64 ] && [ "${prefix_archs[*]}" = "win64 win32" ]; then
     # From a 32-bit command prompt the script runs itself again in the native one.

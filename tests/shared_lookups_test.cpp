@@ -1,10 +1,17 @@
 // The shared folder set and filter patterns against the per-call queries
-// they stand in for: a client writing thousands of random commits, in both
-// journal modes, with checkpoints, VACUUM and the file replaced, and after
+// they stand in for: a client writing thousands of random commits shaped
+// like a sync (status flips, bulk inserts that split leaves, folders moved
+// to new row numbers, names longer than a page), in both journal modes,
+// with checkpoints, WAL restarts, VACUUM (page sizes changed too), the
+// client quitting and the file replaced, and after
 // each commit every handler's answer on a fixed set of items compared on
 // both roads; the same from several threads at once; a filter file
 // rewritten at the same size.
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -24,6 +31,7 @@
 #include "store/status_queries.h"
 #include "store/status_store.h"
 #include "tests/support/installed_client.h"
+#include "tests/support/test_database.h"
 #include "text/conversions.h"
 
 namespace lumbo {
@@ -43,23 +51,16 @@ public:
     ClientWriter(const ClientWriter&) = delete;
     ClientWriter& operator=(const ClientWriter&) = delete;
 
-    void Execute(const std::string& sql) {
-        char* error = nullptr;
-        if (sqlite3_exec(m_connection, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-            const std::string message = error != nullptr ? error : "?";
-            sqlite3_free(error);
-            throw std::runtime_error(message + " in: " + sql);
-        }
-    }
+    void Execute(const std::string& sql) { test::Execute(m_connection, sql); }
 
     // Another database takes the file's place, as a client restoring one does.
-    void Replace(const std::string& schema, const std::vector<std::string>& statements) {
-        sqlite3_close(m_connection);
-        m_connection = nullptr;
+    void Replace(const std::string& schema, const std::vector<std::string>& statements, int pageSize = 4096) {
+        Stop();
         const std::wstring fresh = m_path + L".new";
         DeleteFileW(fresh.c_str());
         {
             ClientWriter other(fresh);
+            other.Execute("pragma page_size = " + std::to_string(pageSize));
             other.Execute(schema);
             for (const std::string& statement : statements) other.Execute(statement);
         }
@@ -68,7 +69,14 @@ public:
         Open();
     }
 
-private:
+    // The client quits: its last connection checkpoints a WAL into the main
+    // file and removes it, so readers take the file alone.
+    void Stop() {
+        sqlite3_close(m_connection);
+        m_connection = nullptr;
+    }
+    bool Running() const { return m_connection != nullptr; }
+
     void Open() {
         if (sqlite3_open_v2(WideToUtf8(m_path).c_str(), &m_connection, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                             nullptr) != SQLITE_OK)
@@ -76,6 +84,7 @@ private:
         Execute("pragma synchronous = off");
     }
 
+private:
     std::wstring m_path;
     sqlite3* m_connection = nullptr;
 };
@@ -89,7 +98,13 @@ struct Answers {
     }
 };
 
-constexpr int kCommits = 300;
+// Long enough to split and merge leaves many times over; a longer soak is
+// asked for with LUMBO_DIFFERENTIAL_STEPS.
+int DifferentialSteps() {
+    const char* asked = std::getenv("LUMBO_DIFFERENTIAL_STEPS");
+    const int steps = asked != nullptr ? std::atoi(asked) : 0;
+    return steps > 0 ? steps : 600;
+}
 
 class SharedLookupsTest : public ::testing::Test {
 protected:
@@ -115,6 +130,17 @@ protected:
     }
 
     std::string DatabasePath() const { return WideToUtf8(m_client.DatabaseFile()); }
+
+    std::int64_t PageCount() const {
+        const StatusStore store = OpenStatusStore(DatabasePath());
+        sqlite3_stmt* statement = nullptr;
+        std::int64_t pages = 0;
+        if (store && sqlite3_prepare_v2(store.get(), "pragma page_count", -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW)
+            pages = sqlite3_column_int64(statement, 0);
+        sqlite3_finalize(statement);
+        return pages;
+    }
 
     Answers Ask(sqlite3* store, const std::wstring& item, LookupRoad road, std::string& remembered) const {
         const std::wstring path = m_tree / item;
@@ -195,14 +221,58 @@ private:
     std::string Status() { return std::to_string(m_random() % 3); }
 
     std::string Change() {
-        const unsigned kind = m_random() % 20;
-        if (kind < 8) return "insert or replace into file_status values (" + Name() + ", " + Status() + ");";
-        if (kind < 14) return "update file_status set status = " + Status() + " where local_filename = " + Name() + ";";
-        if (kind < 18) return "delete from file_status where local_filename = " + Name() + ";";
-        if (kind == 19) return Setting();
-        const std::string folder = m_utf8(kFolders[m_random() % kFolders.size()]) + "\\";
-        return "delete from file_status where substr(local_filename, 1, " + std::to_string(folder.size()) +
-               ") = " + Quote(folder) + ";";
+        const unsigned kind = m_random() % 40;
+        if (kind < 14) return "insert or replace into file_status values (" + Name() + ", " + Status() + ");";
+        if (kind < 24) return "update file_status set status = " + Status() + " where local_filename = " + Name() + ";";
+        if (kind < 30) return "delete from file_status where local_filename = " + Name() + ";";
+        if (kind == 30) return "delete from file_status where " + Beneath(Folder()) + ";";
+        if (kind == 31) return Setting();
+        if (kind < 34) return BulkInsert();
+        if (kind == 34) return "delete from file_status where " + Beneath(Folder() + "\\b") + ";";
+        if (kind < 37) return MoveRows();
+        if (kind == 37) return LongName();
+        if (kind == 38) {
+            // A rename in place: the row keeps its number, its text grows or shrinks.
+            return "update or replace file_status set local_filename = " + Quote(Folder() + "\\r" + Number()) +
+                   " where local_filename = " + Name() + ";";
+        }
+        return "update file_status set status = " + Status() + " where " + Beneath(Folder()) + ";";
+    }
+
+    std::string Folder() { return m_utf8(kFolders[m_random() % kFolders.size()]); }
+    std::string Number() { return std::to_string(m_random() % 100000); }
+
+    // Every row beneath the UTF-8 prefix (a folder, or a folder and the start
+    // of a name): compared as bytes, since the names hold like wildcards.
+    static std::string Beneath(const std::string& prefix) {
+        return "substr(local_filename, 1, " + std::to_string(prefix.size()) + ") = " + Quote(prefix);
+    }
+
+    // Tens to a hundred and more rows at once: leaves split, and deeper trees.
+    std::string BulkInsert() {
+        const std::string prefix = Folder() + "\\b" + Number() + "_";
+        const unsigned count = 20 + m_random() % 130;
+        const unsigned shift = m_random() % 3;
+        return "with recursive n(i) as (select 1 union all select i + 1 from n where i < " + std::to_string(count) +
+               ") insert or replace into file_status select " + Quote(prefix) + " || i, (i * 7 + " +
+               std::to_string(shift) + ") % 3 from n;";
+    }
+
+    // A folder renamed: its rows deleted and inserted again under the other
+    // name, with new row numbers, so they leave their pages for others.
+    std::string MoveRows() {
+        const std::string from = Folder() + "\\b";
+        const std::string to = Folder() + "\\m" + Number();
+        return "insert or replace into file_status select " + Quote(to) + " || substr(local_filename, " +
+               std::to_string(from.size() + 1) + "), status from file_status where " + Beneath(from) +
+               "; delete from file_status where " + Beneath(from) + ";";
+    }
+
+    // Names longer than a page: their payload overflows onto other pages.
+    std::string LongName() {
+        const std::size_t length = 300 + m_random() % 6000;
+        return "insert or replace into file_status values (" + Quote(Folder() + "\\L" + std::string(length, 'n')) +
+               ", " + Status() + ");";
     }
 
     // The monitored folder moved, emptied or gone; the ignored folders
@@ -233,37 +303,63 @@ private:
 TEST_F(SharedLookupsTest, AnswerAsThePerCallQueriesThroughThousandsOfCommits) {
     ClientWriter writer(m_client.DatabaseFile());
     bool primaryKey = false;
+    writer.Execute("pragma page_size = 1024");
     writer.Execute(Schema(primaryKey));
     RandomClient client([this](const std::wstring& relative) { return Utf8(relative); }, 16061);
     bool wal = false;
     int commits = 0;
     int differences = 0;
+    int walkedClosed = 0;
+    std::int64_t mostPages = 0;
     std::string firstFailure;
-    for (int step = 0; step < kCommits; ++step) {
+    const int steps = DifferentialSteps();
+    const PendingFolderCacheActivity before = PendingFolderCacheCounts();
+    for (int step = 0; step < steps; ++step) {
         const unsigned roll = client.Roll();
-        if (roll < 10) {
-            primaryKey = !primaryKey;
-            writer.Replace(Schema(primaryKey), client.Rows(40));
-            wal = false;
-        } else if (roll < 25) {
-            wal = !wal;
-            writer.Execute(wal ? "pragma journal_mode = wal" : "pragma journal_mode = delete");
-        } else if (roll < 30) {
-            writer.Execute("vacuum");
-        } else if (roll < 60 && wal) {
-            const char* modes[] = {"passive", "full", "restart", "truncate"};
-            writer.Execute(std::string("pragma wal_checkpoint(") + modes[roll % 4] + ")");
+        if (roll >= 30 && roll < 40 && writer.Running()) {
+            // The client quits for a while; the next write starts it again.
+            writer.Stop();
         } else {
-            writer.Execute(client.Commit());
-            ++commits;
+            if (!writer.Running()) writer.Open();
+            if (roll < 4) {
+                primaryKey = !primaryKey;
+                const int pageSizes[] = {512, 1024, 4096};
+                writer.Replace(Schema(primaryKey), client.Rows(40), pageSizes[roll % 3]);
+                wal = false;
+            } else if (roll < 12) {
+                wal = !wal;
+                writer.Execute(wal ? "pragma journal_mode = wal" : "pragma journal_mode = delete");
+            } else if (roll < 16) {
+                writer.Execute("vacuum");
+            } else if (roll < 18 && !wal) {
+                // Only a rollback-mode VACUUM can change the page size.
+                writer.Execute(roll == 16 ? "pragma page_size = 512; vacuum" : "pragma page_size = 2048; vacuum");
+            } else if (roll < 30 && wal) {
+                const char* modes[] = {"passive", "full", "restart", "truncate"};
+                writer.Execute(std::string("pragma wal_checkpoint(") + modes[roll % 4] + ")");
+            } else {
+                writer.Execute(client.Commit());
+                ++commits;
+            }
         }
+        if (!writer.Running() && wal) ++walkedClosed;
         std::string failure;
         const int found = CompareRoads(step, failure);
         if (found != 0 && firstFailure.empty()) firstFailure = "step " + std::to_string(step) + ": " + failure;
         differences += found;
+        if (step % 100 == 0) mostPages = std::max(mostPages, PageCount());
     }
     EXPECT_EQ(differences, 0) << "first at " << firstFailure;
-    EXPECT_GT(commits, kCommits * 8 / 10);
+    EXPECT_GT(commits, steps * 7 / 10);
+    // Most states must be reached from the pages a commit changed.
+    const PendingFolderCacheActivity after = PendingFolderCacheCounts();
+    const std::size_t updates = after.pageUpdates - before.pageUpdates;
+    const std::size_t wholeReads = after.wholeReads - before.wholeReads;
+    std::printf("states reached by changed pages: %zu, read in full: %zu\n", updates, wholeReads);
+    EXPECT_GT(updates, wholeReads * 3);
+    // The run must reach trees of many pages and WAL databases read closed.
+    EXPECT_GT(mostPages, 50);
+    EXPECT_GT(walkedClosed, 0);
 }
 
 // Rewrites the file in place, same size, and puts its last-write time back:

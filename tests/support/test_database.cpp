@@ -21,15 +21,6 @@ sqlite3* OpenReadWrite(const std::wstring& path) {
     return connection;
 }
 
-void Execute(sqlite3* connection, const std::string& sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(connection, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const std::string message = error != nullptr ? error : "unknown error";
-        sqlite3_free(error);
-        throw std::runtime_error("sql failed: " + message + " in: " + sql);
-    }
-}
-
 void BindOptionalText(sqlite3_stmt* statement, int index, const std::optional<std::string>& text) {
     if (text)
         sqlite3_bind_text(statement, index, text->c_str(), static_cast<int>(text->size()), SQLITE_TRANSIENT);
@@ -76,6 +67,15 @@ void ClientDatabase::WriteTo(const std::wstring& path) const {
         throw;
     }
     sqlite3_close(connection);
+}
+
+void Execute(sqlite3* connection, const std::string& sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(connection, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const std::string message = error != nullptr ? error : "unknown error";
+        sqlite3_free(error);
+        throw std::runtime_error("sql failed: " + message + " in: " + sql);
+    }
 }
 
 void ExecuteSql(const std::wstring& path, const std::string& sql) {

@@ -39,6 +39,9 @@ struct ClientDatabase {
     void WriteTo(const std::wstring& path) const;
 };
 
+// Runs statements on an open connection; throws on failure.
+void Execute(sqlite3* connection, const std::string& sql);
+
 // Runs statements on a database file, read-write; throws on failure.
 void ExecuteSql(const std::wstring& path, const std::string& sql);
 

@@ -27,6 +27,13 @@ void SetInstallFolder(const std::wstring& folder) {
     RegCloseKey(key);
 }
 
+std::wstring FolderName(int folder) { return L"\\folder" + std::to_wstring(folder); }
+
+// The busy folder in the middle of the table, and the quiet one after it.
+int MiddleBusyFolder(int rows) { return (rows / kFolderSize / 2) & ~1; }
+
+}  // namespace
+
 void Execute(sqlite3* connection, const char* sql) {
     if (sqlite3_exec(connection, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
         throw std::runtime_error(sqlite3_errmsg(connection));
@@ -41,13 +48,6 @@ sqlite3* OpenForWriting(const std::wstring& path) {
     }
     return connection;
 }
-
-std::wstring FolderName(int folder) { return L"\\folder" + std::to_wstring(folder); }
-
-// The busy folder in the middle of the table, and the quiet one after it.
-int MiddleBusyFolder(int rows) { return (rows / kFolderSize / 2) & ~1; }
-
-}  // namespace
 
 void WriteText(const std::wstring& path, const std::string& text) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -6,6 +6,11 @@ struct sqlite3;
 
 namespace lumbo::tools {
 
+// The bench's client writing: a connection to the database (created if
+// missing) and a statement run on it; both throw on failure.
+sqlite3* OpenForWriting(const std::wstring& path);
+void Execute(sqlite3* connection, const char* sql);
+
 // Writes a file of the bench's client whole, replacing what was there.
 void WriteText(const std::wstring& path, const std::string& text);
 

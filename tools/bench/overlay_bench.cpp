@@ -7,6 +7,7 @@
 //
 //   overlay_bench.exe DLL_PATH WORK_FOLDER [--quick | --large | --memory | --folders]
 //   overlay_bench.exe DLL_PATH WORK_FOLDER --concurrency WRITER_EXE [SECONDS]
+//   overlay_bench.exe DLL_PATH WORK_FOLDER --sync [ROLLBACK_SECONDS [WAL_SECONDS [ROWS]]]
 //
 // The DLL loads only into Explorer, regsvr32 or the class verifier, so the
 // bench runs as C:\windows\system32\verclsid.exe of a prefix of its own.
@@ -37,6 +38,7 @@
 #include "text/conversions.h"
 #include "tools/bench/bench_database.h"
 #include "tools/bench/concurrency_bench.h"
+#include "tools/bench/sync_bench.h"
 
 namespace {
 
@@ -245,6 +247,15 @@ int Run(int argc, wchar_t** argv) {
     };
     if (!CreateHandlers(argv[1], handlers)) return 1;
     const lumbo::UniqueHandle client(CreateEventW(nullptr, FALSE, FALSE, lumbo::kClientEventName));
+    if (argc > 3 && std::wstring(argv[3]) == L"--sync") {
+        lumbo::tools::SyncBenchOptions options;
+        if (argc > 4) options.rollbackSeconds = _wtof(argv[4]);
+        if (argc > 5) options.walSeconds = _wtof(argv[5]);
+        if (argc > 6) options.rows = _wtoi(argv[6]);
+        IShellIconOverlayIdentifier* const overlays[3] = {handlers[0].overlay, handlers[1].overlay,
+                                                          handlers[2].overlay};
+        return lumbo::tools::RunSyncBench(overlays, argv[2], FloorQuery, options);
+    }
 
     std::vector<int> sizes = {1000, 10000, 100000, 1000000};
     if (quick) sizes = {1000, 10000};

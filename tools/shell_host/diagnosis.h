@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace lumbo::tools {
 
@@ -14,8 +13,5 @@ int DiagnosePath(const std::wstring& hostPath, const std::wstring& path);
 // The debuggee's part: asks each handler, marking the trace with the
 // handler's name before and its answer after the call.
 int AnswerForDiagnosis(const std::wstring& path);
-
-// The reason a handler's trace lines give for its answer.
-std::wstring ExplainAnswer(int iconIndex, bool badge, const std::vector<std::string>& traceLines);
 
 }  // namespace lumbo::tools

@@ -44,13 +44,4 @@ std::vector<OverlayHandler> LoadRegisteredOverlays() {
     return handlers;
 }
 
-const wchar_t* BadgeName(int iconIndex) {
-    switch (iconIndex) {
-        case 0: return L"synchronised";
-        case 1: return L"pending";
-        case 2: return L"failed";
-        default: return L"other";
-    }
-}
-
 }  // namespace lumbo::tools

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "tools/explain/overlay_explanation.h"
 #include "tools/shell_host/com_apartment.h"
 
 namespace lumbo::tools {
@@ -24,8 +25,5 @@ struct OverlayHandler {
 // created through CoCreateInstance and asked for its icon and priority.
 // Handlers that fail to come up are reported on stderr and left out.
 std::vector<OverlayHandler> LoadRegisteredOverlays();
-
-// The badge name the shell host prints for an icon index of ours.
-const wchar_t* BadgeName(int iconIndex);
 
 }  // namespace lumbo::tools

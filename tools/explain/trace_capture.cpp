@@ -1,14 +1,14 @@
-#include "tests/support/trace_capture.h"
+#include "tools/explain/trace_capture.h"
 
 #include <stdexcept>
 
 #include <windows.h>
 
-namespace lumbo::test {
+namespace lumbo::tools {
 
 namespace {
 
-// One capture at a time; tests run on one thread.
+// One capture at a time, on one thread.
 std::vector<std::string>* g_lines = nullptr;
 
 LONG CALLBACK CollectDebugString(EXCEPTION_POINTERS* exception) {
@@ -39,4 +39,4 @@ const std::vector<std::string>& TraceCapture::Lines() const { return m_lines; }
 
 void TraceCapture::Clear() { m_lines.clear(); }
 
-}  // namespace lumbo::test
+}  // namespace lumbo::tools

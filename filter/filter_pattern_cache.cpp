@@ -9,8 +9,6 @@ namespace lumbo {
 
 namespace {
 
-// 20,000 lines of 60 bytes are 1.2 MB; a larger file is compiled per call.
-constexpr std::size_t kMaxTextBytes = 4u << 20;
 // Answers kept per name beside the patterns: about 4,000 names of 100 letters.
 constexpr std::size_t kMaxAnswerBytes = 1u << 20;
 constexpr std::size_t kAnswerOverhead = sizeof(std::wstring) + 4 * sizeof(void*);
@@ -95,7 +93,7 @@ std::shared_ptr<const Compiled> CompiledFor(const std::string& fileText,
     // Compiled before anything is published: an exception leaves the kept
     // entry as it was.
     patterns = std::make_shared<const CFilterPatterns>(fileText);
-    if (fileText.size() > kMaxTextBytes) return nullptr;
+    if (fileText.size() > kKeptFilterTextMaxBytes) return nullptr;
     auto compiled = std::make_shared<Compiled>();
     compiled->text = fileText;
     compiled->codePage = codePage;

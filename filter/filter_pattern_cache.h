@@ -8,6 +8,10 @@
 
 namespace lumbo {
 
+// The largest filter text whose compiled patterns are kept (20,000 lines of 60
+// bytes are 1.2 MB); a larger one is compiled per call.
+inline constexpr std::size_t kKeptFilterTextMaxBytes = 4u << 20;
+
 // Where a check takes its compiled patterns from.
 enum class PatternSource { Shared, PerCall };
 

@@ -9,8 +9,7 @@
 namespace lumbo {
 
 namespace {
-// 511 units and the terminator.
-constexpr DWORD kInstallPathMaxBytes = 1024;
+constexpr DWORD kInstallPathMaxBytes = (kInstallPathMaxUnits + 1) * sizeof(wchar_t);
 }  // namespace
 
 std::wstring ReadInstallPath() {

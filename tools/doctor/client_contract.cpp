@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include "filter/filter_file.h"
+#include "filter/filter_pattern_cache.h"
 #include "filter/filter_patterns.h"
 #include "json/json_reader.h"
 #include "shellext/overlay_decisions.h"
@@ -28,10 +29,9 @@ namespace lumbo::doctor {
 
 namespace {
 
-constexpr std::size_t kMaxInstallPathUnits = 511;
-// Past this the DLL compiles the filter file at every call and keeps nothing;
-// the doctor checks this much of it line by line.
-constexpr std::size_t kFilterCheckBytes = 4 * 1024 * 1024;
+// Past the DLL's bound for keeping a filter text it compiles the file at
+// every call and keeps nothing; the doctor checks that much of it line by line.
+constexpr std::size_t kFilterCheckBytes = kKeptFilterTextMaxBytes;
 constexpr std::size_t kListedLineErrors = 20;
 
 std::wstring Wide(std::string_view utf8) { return Utf8ToWideLenient(utf8); }
@@ -71,8 +71,8 @@ Finding CheckInstallFolder(std::wstring& installFolder) {
         finding.verdict = Verdict::Fail;
         std::wstring why = Describe(raw);
         if (raw.state == RawValue::State::Read && raw.type != REG_SZ) why += L"; the DLL reads only REG_SZ";
-        else if (raw.state == RawValue::State::Read && raw.Units() > kMaxInstallPathUnits)
-            why += L"; the DLL reads at most 511 units";
+        else if (raw.state == RawValue::State::Read && raw.Units() > kInstallPathMaxUnits)
+            why += L"; the DLL reads at most " + std::to_wstring(kInstallPathMaxUnits) + L" units";
         else if (raw.state == RawValue::State::Read) why += L", empty";
         finding.finding = where + L": " + why + L": no database, so no badge for any item";
         finding.advice = L"the client's installer must write the install folder there as REG_SZ";
